@@ -1,0 +1,20 @@
+# Installs the Debian packages given that are not installed yet (needs root on a fresh
+# machine; does nothing when everything is there).
+ensure_packages() {
+  local missing=()
+  local package
+  for package in "$@"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q 'install ok installed' ||
+      missing+=("$package")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=""
+  [ "$(id -u)" -eq 0 ] || sudo="sudo"
+  $sudo apt-get update -q
+  DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+}
+
+# What building and testing needs.
+BUILD_PACKAGES=(cmake make g++ googletest libgtest-dev mingw-w64 g++-mingw-w64-x86-64)
+TEST_PACKAGES=(wine wine64 xvfb x11-utils xdotool imagemagick srecord socat clang libclang-rt-14-dev)

@@ -1,0 +1,19 @@
+#pragma once
+#include <cstdint>
+
+// Millisecond tick counter and blocking sleep. Nothing in the core reads the OS clock or
+// sleeps except through this seam, so tests can run every wait on virtual time.
+class Clock {
+ public:
+  virtual ~Clock() = default;
+  // Milliseconds since an arbitrary start; wraps around at 2^32. Compare ticks only by
+  // unsigned difference.
+  virtual uint32_t TickCount() = 0;
+  // Blocks the calling thread; used only where the program really sleeps (BorrowPort).
+  virtual void Sleep(uint32_t milliseconds) = 0;
+};
+
+// True once at least `limit` milliseconds have passed since `start` (wrap-around safe).
+inline bool Elapsed(uint32_t now, uint32_t start, uint32_t limit) {
+  return static_cast<uint32_t>(now - start) >= limit;
+}
