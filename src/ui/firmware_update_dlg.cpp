@@ -41,40 +41,58 @@ void CFirmwareUpdateDlg::OnBeginUpdate() {
   DeletePageImage();
 }
 
-void CFirmwareUpdateDlg::OnDestroy() { m_serialPort.Close(); }
+void CFirmwareUpdateDlg::OnDestroy() {
+  m_serialPort.Close();
+}
 
 bool CFirmwareUpdateDlg::OnCommand(int id) {
   switch (id) {
-    case ids::kOk: OnOK(); return true;
-    case ids::kCancel: OnCancel(); return true;
-    case ids::kBeginUpdate: OnBeginUpdate(); return true;
-    case ids::kRefreshSerialPorts: RefreshSerialPorts(); return true;
-    default: return false;
+    case ids::kOk:
+      OnOK();
+      return true;
+    case ids::kCancel:
+      OnCancel();
+      return true;
+    case ids::kBeginUpdate:
+      OnBeginUpdate();
+      return true;
+    case ids::kRefreshSerialPorts:
+      RefreshSerialPorts();
+      return true;
+    default:
+      return false;
   }
 }
 
 void CFirmwareUpdateDlg::Delay(uint32_t milliseconds) {
-  if (milliseconds == 0) return;
+  if (milliseconds == 0)
+    return;
   const uint32_t start = m_platform.clock.TickCount();
   while (!Elapsed(m_platform.clock.TickCount(), start, milliseconds)) {
   }
 }
 
-void CFirmwareUpdateDlg::ClearResultLine() { m_controls.SetText(ids::kResult, ""); }
+void CFirmwareUpdateDlg::ClearResultLine() {
+  m_controls.SetText(ids::kResult, "");
+}
 
 namespace {
 // The companion serial test program is known by the start of its window title, compared
 // without regard to case. Titles are read into a 100-byte buffer, so 99 characters count.
 bool IsCompanionWindow(const TopLevelWindow& window) {
-  if (!window.visible) return false;
+  if (!window.visible)
+    return false;
   const std::string title = window.title.substr(0, 99);
-  if (title.empty()) return false;
+  if (title.empty())
+    return false;
   const std::size_t length = std::strlen(main_texts::kCompanionTitlePrefix);
-  if (title.size() < length) return false;
+  if (title.size() < length)
+    return false;
   for (std::size_t i = 0; i < length; ++i) {
     const auto a = static_cast<unsigned char>(title[i]);
     const auto b = static_cast<unsigned char>(main_texts::kCompanionTitlePrefix[i]);
-    if (std::tolower(a) != std::tolower(b)) return false;
+    if (std::tolower(a) != std::tolower(b))
+      return false;
   }
   return true;
 }
@@ -82,19 +100,22 @@ bool IsCompanionWindow(const TopLevelWindow& window) {
 
 void CFirmwareUpdateDlg::BorrowPort(int port) {
   for (const TopLevelWindow& window : m_platform.companion.TopLevelWindows()) {
-    if (!IsCompanionWindow(window)) continue;
-    m_platform.companion.PostMessage(window.handle, msg::kCompanion, msg::kCompanionRelease,
-                                     port);
+    if (!IsCompanionWindow(window))
+      continue;
+    m_platform.companion.PostMessage(window.handle, msg::kCompanion, msg::kCompanionRelease, port);
     m_borrowedPort = port;
   }
   // Give the companion program time to close the port.
-  if (m_borrowedPort != -1) m_platform.clock.Sleep(1000);
+  if (m_borrowedPort != -1)
+    m_platform.clock.Sleep(1000);
 }
 
 void CFirmwareUpdateDlg::ReturnPort() {
-  if (m_borrowedPort == -1) return;
+  if (m_borrowedPort == -1)
+    return;
   for (const TopLevelWindow& window : m_platform.companion.TopLevelWindows()) {
-    if (!IsCompanionWindow(window)) continue;
+    if (!IsCompanionWindow(window))
+      continue;
     m_platform.companion.PostMessage(window.handle, msg::kCompanion, msg::kCompanionTakeBack,
                                      m_borrowedPort);
   }

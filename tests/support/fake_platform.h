@@ -11,14 +11,16 @@ class ScriptedPortList : public SerialPortList {
  public:
   bool Enumerate(std::vector<SerialPortListValue>& out) override {
     ++enumerations;
-    if (!readable) return false;
+    if (!readable)
+      return false;
     out = values;
     return true;
   }
   void SetPorts(const std::vector<std::string>& names) {
     values.clear();
     int n = 0;
-    for (const auto& name : names) values.push_back({"\\Device\\Serial" + std::to_string(n++), name});
+    for (const auto& name : names)
+      values.push_back({"\\Device\\Serial" + std::to_string(n++), name});
   }
   bool readable = true;
   std::vector<SerialPortListValue> values;
@@ -39,10 +41,10 @@ struct PostedMessage {
 class RecordingCompanionWindows : public CompanionWindows {
  public:
   std::vector<TopLevelWindow> TopLevelWindows() override { return windows; }
-  void PostMessage(uintptr_t handle, unsigned message, uintptr_t wParam,
-                   intptr_t lParam) override {
+  void PostMessage(uintptr_t handle, unsigned message, uintptr_t wParam, intptr_t lParam) override {
     posted.push_back({handle, message, wParam, lParam});
-    if (onPost) onPost(posted.back());
+    if (onPost)
+      onPost(posted.back());
   }
   std::vector<TopLevelWindow> windows;
   std::vector<PostedMessage> posted;

@@ -5,7 +5,8 @@
 void RecordingControls::SetText(int id, const std::string& text) {
   texts[id] = text;
   history[id].push_back(text);
-  if (onSetText) onSetText(id, text);
+  if (onSetText)
+    onSetText(id, text);
 }
 
 std::string RecordingControls::GetText(int id) {
@@ -21,16 +22,20 @@ void RecordingControls::Enable(int id, bool enabled) {
   }
 }
 
-bool RecordingControls::IsEnabled(int id) { return disabled.count(id) == 0; }
+bool RecordingControls::IsEnabled(int id) {
+  return disabled.count(id) == 0;
+}
 
 void RecordingControls::CheckRadioButton(int first, int last, int checkId) {
   for (int id = first; id <= last; ++id) checked.erase(id);
-  if (checkId >= first && checkId <= last) checked.insert(checkId);
+  if (checkId >= first && checkId <= last)
+    checked.insert(checkId);
 }
 
 int RecordingControls::GetCheckedRadioButton(int first, int last) {
   for (int id = first; id <= last; ++id) {
-    if (checked.count(id)) return id;
+    if (checked.count(id))
+      return id;
   }
   return 0;
 }

@@ -25,7 +25,10 @@ class RecordingControls : public DialogControls {
   void CheckRadioButton(int first, int last, int checkId) override;
   int GetCheckedRadioButton(int first, int last) override;
   int MessageBox(const std::string& text, const std::string& title, unsigned flags) override;
-  void BeginWaitCursor() override { ++waitCursorDepth; ++waitCursorCalls; }
+  void BeginWaitCursor() override {
+    ++waitCursorDepth;
+    ++waitCursorCalls;
+  }
   void EndWaitCursor() override { --waitCursorDepth; }
   void RepaintNow() override { ++repaints; }
   void DispatchOneMessage() override { ++dispatches; }

@@ -1,0 +1,18 @@
+#include "posix_clock.h"
+
+#include <cerrno>
+#include <ctime>
+
+uint32_t MonotonicClock::TickCount() {
+  timespec now{};
+  clock_gettime(CLOCK_MONOTONIC, &now);
+  const uint64_t ms = static_cast<uint64_t>(now.tv_sec) * 1000u + now.tv_nsec / 1000000;
+  return static_cast<uint32_t>(ms);
+}
+
+void MonotonicClock::Sleep(uint32_t milliseconds) {
+  timespec remaining{static_cast<time_t>(milliseconds / 1000),
+                     static_cast<long>(milliseconds % 1000) * 1000000L};
+  while (nanosleep(&remaining, &remaining) != 0 && errno == EINTR) {
+  }
+}
