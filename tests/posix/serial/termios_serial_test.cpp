@@ -1,0 +1,116 @@
+#include "termios_serial.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <stdlib.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "posix_clock.h"
+#include "serial/serial_port.h"
+
+unsigned PtySpeed(int fd);
+
+namespace {
+
+// A pseudo-terminal pair: the program opens the slave as COM5, the test plays the device on
+// the master.
+struct PtyPair {
+  PtyPair() {
+    master = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
+    grantpt(master);
+    unlockpt(master);
+    slave = ptsname(master);
+  }
+  ~PtyPair() {
+    if (master >= 0)
+      close(master);
+  }
+  std::string ReadMaster(std::size_t want, int timeoutMs = 2000) {
+    std::string got;
+    for (int waited = 0; got.size() < want && waited < timeoutMs; waited += 5) {
+      char buffer[512];
+      const ssize_t n = read(master, buffer, sizeof buffer);
+      if (n > 0)
+        got.append(buffer, static_cast<std::size_t>(n));
+      else
+        usleep(5000);
+    }
+    return got;
+  }
+  int master = -1;
+  std::string slave;
+};
+
+struct TermiosSerialTest : ::testing::Test {
+  TermiosSerialTest()
+      : backend([this](int com) { return com == 5 ? pty.slave : std::string(); }),
+        port(backend, clock) {}
+  PtyPair pty;
+  MonotonicClock clock;
+  TermiosSerial backend;
+  CSerialPort port;
+};
+
+TEST_F(TermiosSerialTest, AppliesTheBaudRateTheDeviceSees) {
+  for (int baud : {9600, 57600, 14400, 19200, 38400, 115200}) {
+    ASSERT_EQ(port.Open(5, baud, 'N', 8, 1), 1) << baud;
+    EXPECT_EQ(PtySpeed(pty.master), static_cast<unsigned>(baud));
+    termios tio{};
+    ASSERT_EQ(tcgetattr(pty.master, &tio), 0);
+    EXPECT_EQ(tio.c_cflag & CSIZE, static_cast<tcflag_t>(CS8));
+    EXPECT_EQ(tio.c_cflag & (PARENB | CSTOPB | CRTSCTS), 0u);
+    port.Close();
+  }
+}
+
+TEST_F(TermiosSerialTest, BytesTravelUnchangedBothWays) {
+  ASSERT_EQ(port.Open(5, 9600, 'N', 8, 1), 1);
+  const std::string binary("\x1b\x1b<V\r\n\x00\xff\x11\x13\x7e", 12);
+  ASSERT_EQ(port.Write(binary.data(), static_cast<int>(binary.size())), 1);
+  EXPECT_EQ(pty.ReadMaster(binary.size()), binary);
+
+  ASSERT_EQ(write(pty.master, binary.data(), binary.size()), static_cast<ssize_t>(binary.size()));
+  char received[32];
+  EXPECT_EQ(port.ReadBytes(received, static_cast<int>(binary.size()), 1000),
+            static_cast<int>(binary.size()));
+  EXPECT_EQ(std::string(received, binary.size()), binary);
+}
+
+TEST_F(TermiosSerialTest, PurgeDiscardsWhatHasArrived) {
+  ASSERT_EQ(port.Open(5, 9600, 'N', 8, 1), 1);
+  ASSERT_EQ(write(pty.master, "junk", 4), 4);
+  usleep(50000);
+  EXPECT_EQ(port.BytesWaiting(), 4u);
+  EXPECT_EQ(port.PurgeInput(), 1);
+  EXPECT_EQ(port.BytesWaiting(), 0u);
+}
+
+TEST_F(TermiosSerialTest, OpenIsExclusiveAndFailsCleanly) {
+  ASSERT_EQ(port.Open(5, 9600, 'N', 8, 1), 1);
+  TermiosSerial second([this](int) { return pty.slave; });
+  EXPECT_FALSE(second.Open(5, LineSettings{}));
+  EXPECT_EQ(port.Open(6, 9600, 'N', 8, 1), 0);  // unmapped: the first is closed by Open
+  EXPECT_EQ(port.PortNumber(), -1);
+  TermiosSerial missing([](int) { return std::string("/dev/no-such-serial-device"); });
+  EXPECT_FALSE(missing.Open(1, LineSettings{}));
+  EXPECT_TRUE(second.Open(5, LineSettings{}));
+  second.Close();
+}
+
+TEST_F(TermiosSerialTest, VanishedDeviceFailsInsteadOfHanging) {
+  ASSERT_EQ(port.Open(5, 9600, 'N', 8, 1), 1);
+  close(pty.master);
+  pty.master = -1;
+  char buffer[4];
+  const uint32_t start = clock.TickCount();
+  EXPECT_EQ(port.ReadBytes(buffer, 4, 300), 0);
+  EXPECT_LT(clock.TickCount() - start, 2000u);
+  EXPECT_EQ(port.WriteString("<W"), 0);
+  port.Close();
+  EXPECT_EQ(port.PortNumber(), -1);
+}
+
+}  // namespace
