@@ -119,6 +119,17 @@ TEST_F(BuildPageImageTest, ProgramDirectoryGone) {
   ExpectOneBox(kCannotCreate);
 }
 
+TEST_F(BuildPageImageTest, PageImageThatCannotBeWrittenIsDeleted) {
+  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+  Prepare(Lines({HexRecord(0x2000, {1, 2, 3}), HexEndOfFile()}));
+  // Opens fine, then every write fails for want of space.
+  std::filesystem::create_symlink("/dev/full", f.dir.Path() / "Hex.tmp");
+  EXPECT_FALSE(f.dlg->BuildPageImage());
+  ExpectOneBox(kCannotCreate);
+  EXPECT_FALSE(std::filesystem::is_symlink(f.dir.Path() / "Hex.tmp"));
+  EXPECT_TRUE(std::filesystem::exists("/dev/full"));
+}
+
 TEST_F(BuildPageImageTest, HexFileCannotBeOpened) {
   Prepare(Lines({HexEndOfFile()}));
   std::filesystem::remove(f.dir.File("app.hex"));
