@@ -1,0 +1,7 @@
+#include "firmware_update_app.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  CFirmwareUpdateApp application(instance);
+  application.InitInstance();
+  return 0;
+}
