@@ -8,6 +8,7 @@
 #include "core/message_box.h"
 #include "ui/control_ids.h"
 #include "ui/firmware_update_dlg.h"
+#include "ui/main_dialog_texts.h"
 #include "update/link_protocol.h"
 #include "update/update_texts.h"
 
@@ -146,7 +147,8 @@ void CFirmwareUpdateDlg::TransferHexPages() {
   m_serialPort.WriteByte(link::kEndMark);
   m_serialPort.WriteByte(link::kEndMark);
   image.close();
-  m_platform.profile.WriteInt("Settings", "ComPort", m_serialPort.PortNumber());
+  m_platform.profile.WriteInt(main_texts::kSettingsSection, main_texts::kComPortEntry,
+                              m_serialPort.PortNumber());
   m_controls.SetText(ids::kResult, "");
   m_controls.SetText(ids::kResult, update_texts::kSuccessStatus);
   m_controls.MessageBox(update_texts::kSuccessMessage, update_texts::kCompleteTitle,
