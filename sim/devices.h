@@ -1,0 +1,138 @@
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "serial/serial_backend.h"
+#include "sim/module.h"
+#include "sim/radio.h"
+#include "sim/scenario.h"
+#include "sim/timeline.h"
+
+namespace sim {
+
+class BaseStation;
+
+struct Options {
+  uint32_t baseBaud = 9600;       // the only rate at which the base station understands
+  bool emulateWireTime = false;   // each byte takes 10 bits at the baud rate, both ways
+  uint32_t hopLatencyMs = 5;      // one radio packet through the air
+  uint32_t pageWriteMs = 20;      // boot loader: from a good page frame to its "!"
+  uint32_t turnaroundMs = 1;      // any device: from a request to its answer
+  uint32_t radioGuardMs = 1000;   // the radios' silence before and after "+++"
+  uint32_t escapeGuardMs = 100;   // base station: silence before six ESC bytes end the relay
+  uint32_t bootStartMs = 50;      // module: from "#:Z" until its boot loader listens
+  uint32_t reportLineGapMs = 10;  // module: between two Setup report lines
+  uint32_t frameGapMs = 200;      // boot loader: an incomplete frame is dropped after this
+  // When not negative, the Setup button is pressed this long after "<RS" turns the base
+  // station's report forwarding on (as a user would after reading the instructions).
+  int32_t pressSetupAfterReportModeMs = -1;
+  std::string baseVersion = "2.07\r\n";  // the last 6 bytes of the identification
+  // The base station's own radio.
+  uint32_t baseSerialHigh = 0x00A2B3C4;
+  uint32_t baseSerialLow = 0x40112233;
+  uint16_t basePanId = 0x4B56;
+  uint8_t baseChannel = 0x0C;
+};
+
+// One opening of the port by the PC: its settings and the bytes it wrote meanwhile.
+struct PcSession {
+  LineSettings settings;
+  bool understood = false;  // 8N1 at the base station's baud rate
+  std::vector<uint8_t> written;
+};
+
+// The base station on the PC's serial line, its radio, the module's radio and the module, on
+// one simulated timeline. Every call takes the caller's millisecond tick count (wrapping at
+// 2^32); the devices catch up to it before they do anything else. Time never runs backwards:
+// an earlier tick count counts as no time passed.
+class Devices {
+ public:
+  explicit Devices(const ModuleParams& module = {}, const Scenario& scenario = {},
+                   const Options& options = {});
+  ~Devices();
+  Devices(const Devices&) = delete;
+  Devices& operator=(const Devices&) = delete;
+
+  // The PC's side of the serial line.
+  void PcOpened(const LineSettings& settings, uint32_t nowMs);
+  void PcClosed(uint32_t nowMs);
+  void FromPc(const uint8_t* data, size_t length, uint32_t nowMs);
+  void AdvanceTo(uint32_t nowMs);
+  size_t ToPcAvailable(uint32_t nowMs);
+  size_t ReadToPc(uint8_t* buffer, size_t max, uint32_t nowMs);
+  // Drops what has arrived at the PC; bytes still on the wire arrive later.
+  void PurgeToPc(uint32_t nowMs);
+  bool PcOpen() const { return pcOpen_; }
+
+  // The user presses the module's Setup button at that tick count (now, if it has passed).
+  void PressSetupButton(uint32_t atMs);
+
+  // Milliseconds until something is due (an event or a byte reaching the PC), at most `cap`.
+  uint32_t MsUntilNextActivity(uint32_t nowMs, uint32_t cap);
+
+  // What happened.
+  const std::vector<PcSession>& Sessions() const { return sessions_; }
+  // Every byte the base station understood from the PC, in order, across all sessions.
+  const std::vector<uint8_t>& BaseReceived() const { return baseReceived_; }
+  // The base station's recognised commands ("<V", "<RP", "ESC", "<@:S CH=\x0F", ...).
+  const std::vector<std::string>& CommandLog() const;
+  // Every 259-byte page frame the boot loader received, in order, resends included.
+  const std::vector<std::vector<uint8_t>>& PageFrames() const;
+  // The pages accepted in the current or last transfer, as one flat image.
+  const std::vector<uint8_t>& FirmwareImage() const;
+  // The end mark arrived after the last page.
+  bool UpdateComplete() const;
+  ModuleState GetModuleState() const;
+  const RadioState& BaseRadio() const;
+  const RadioState& ModuleRadio() const;
+  bool BaseRelaying() const;
+  bool BaseReportMode() const;
+  bool LinkDropped() const { return air_.Dead(); }
+  uint32_t BaseBaud() const { return baseBaud_; }
+  const Scenario& GetScenario() const { return scenario_; }
+  const ModuleParams& GetModuleParams() const { return moduleParams_; }
+  const EventLog& Log() const { return log_; }
+  void SetLogHook(EventLog::Hook hook) { log_.SetHook(std::move(hook)); }
+  // The Setup report lines the module sends, line ends included.
+  std::vector<std::string> SetupReportLines() const { return module_->ReportLines(); }
+
+ private:
+  uint64_t Internal(uint32_t nowMs);
+  uint64_t ByteTimeUs() const;
+  void ToPc(const std::vector<uint8_t>& bytes);
+  size_t Arrived() const;
+
+  Scenario scenario_;
+  ModuleParams moduleParams_;
+  Options options_;
+  uint32_t baseBaud_;
+  Timeline timeline_;
+  EventLog log_{timeline_};
+  Air air_;
+  std::unique_ptr<Radio> baseRadio_;
+  std::unique_ptr<Radio> moduleRadio_;
+  std::unique_ptr<BaseStation> base_;
+  std::unique_ptr<Module> module_;
+
+  bool clockStarted_ = false;
+  uint32_t lastExternalMs_ = 0;
+  uint64_t internalMs_ = 0;
+
+  bool pcOpen_ = false;
+  bool understood_ = false;
+  uint64_t toBaseFreeUs_ = 0;  // when the wire towards the base station is free again
+  uint64_t toPcFreeUs_ = 0;
+  struct InFlight {
+    uint64_t arrivalUs;
+    uint8_t byte;
+  };
+  std::deque<InFlight> toPc_;
+  std::vector<PcSession> sessions_;
+  std::vector<uint8_t> baseReceived_;
+};
+
+}  // namespace sim
