@@ -1,0 +1,158 @@
+#include "console_options.h"
+
+#include "exit_codes.h"
+
+namespace {
+struct OptionSpec {
+  const char* name;
+  bool takesValue;
+};
+constexpr OptionSpec kOptions[] = {
+    {"--port", true},  {"--firmware-dir", true}, {"--yes", false},        {"-y", false},
+    {"--trace", true}, {"--image", true},        {"--list-ports", false}, {"--help", false},
+    {"-h", false},     {"--version", false},
+};
+
+const OptionSpec* FindOption(const std::string& name) {
+  for (const OptionSpec& spec : kOptions) {
+    if (name == spec.name)
+      return &spec;
+  }
+  return nullptr;
+}
+
+ParseResult Refuse(std::string error) {
+  ParseResult result;
+  result.error = std::move(error);
+  return result;
+}
+}  // namespace
+
+ParseResult ParseConsoleArguments(const std::vector<std::string>& arguments) {
+  ConsoleOptions options;
+  bool checkCommand = false, listPorts = false, help = false, version = false;
+  std::vector<std::string> updateOnly, checkOnly;
+
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (argument == "check" && i == 0) {
+      checkCommand = true;
+      continue;
+    }
+    if (argument.empty() || argument[0] != '-')
+      return Refuse("unexpected argument \"" + argument + "\"");
+
+    std::string name = argument, value;
+    bool inlineValue = false;
+    if (const std::size_t equals = argument.find('='); equals != std::string::npos) {
+      name = argument.substr(0, equals);
+      value = argument.substr(equals + 1);
+      inlineValue = true;
+    }
+    const OptionSpec* spec = FindOption(name);
+    if (spec == nullptr)
+      return Refuse("unknown option " + name);
+    if (spec->takesValue && !inlineValue) {
+      if (i + 1 >= arguments.size())
+        return Refuse(name + " needs a value");
+      value = arguments[++i];
+    }
+    if (!spec->takesValue && inlineValue)
+      return Refuse(name + " takes no value");
+    if (spec->takesValue && value.empty())
+      return Refuse(name + " needs a value");
+
+    if (name == "--port") {
+      options.port = value;
+      updateOnly.push_back(name);
+    } else if (name == "--firmware-dir") {
+      options.firmwareDirectory = value;
+    } else if (name == "--yes" || name == "-y") {
+      options.yes = true;
+      updateOnly.push_back(name);
+    } else if (name == "--trace") {
+      options.traceFile = value;
+      updateOnly.push_back(name);
+    } else if (name == "--image") {
+      options.imageFile = value;
+      checkOnly.push_back(name);
+    } else if (name == "--list-ports") {
+      listPorts = true;
+    } else if (name == "--help" || name == "-h") {
+      help = true;
+    } else if (name == "--version") {
+      version = true;
+    }
+  }
+
+  if (help) {
+    options.command = ConsoleCommand::kHelp;
+  } else if (version) {
+    options.command = ConsoleCommand::kVersion;
+  } else if (checkCommand) {
+    if (listPorts)
+      return Refuse("check and --list-ports cannot be combined");
+    if (!updateOnly.empty())
+      return Refuse(updateOnly.front() + " does not apply to check");
+    options.command = ConsoleCommand::kCheck;
+  } else {
+    if (!checkOnly.empty())
+      return Refuse(checkOnly.front() + " belongs to the check command");
+    if (listPorts) {
+      if (!updateOnly.empty())
+        return Refuse(updateOnly.front() + " does not apply to --list-ports");
+      options.command = ConsoleCommand::kListPorts;
+    }
+  }
+  ParseResult result;
+  result.ok = true;
+  result.options = std::move(options);
+  return result;
+}
+
+std::string ConsoleUsage(const std::string& programName) {
+  return "Usage:\n"
+         "  " +
+         programName +
+         " [--port PORT] [--firmware-dir DIR] [--yes] [--trace FILE]\n"
+         "  " +
+         programName +
+         " check [--firmware-dir DIR] [--image FILE]\n"
+         "  " +
+         programName +
+         " --list-ports\n"
+         "\n"
+         "Updates the firmware of a Korvane Quorvanta Mobile Module over the air, through a\n"
+         "Korvane Tessalink base station on a serial port.\n"
+         "\n"
+         "Options:\n"
+         "  --port PORT         the base station's serial port: COM1 to COM21"
+#ifdef _WIN32
+         ".\n"
+#else
+         ", or a device\n"
+         "                      path (/dev/ttyUSB0, a pseudo-terminal, a udev link).\n"
+         "                      COM1-8 are /dev/ttyS0-7, COM9-16 /dev/ttyUSB0-7 and\n"
+         "                      COM17-21 /dev/ttyACM0-4.\n"
+#endif
+         "                      Default: the port of the last successful update, else\n"
+         "                      the lowest port found.\n"
+         "  --firmware-dir DIR  where the firmware description file\n"
+         "                      Korvane_Quorvanta_Mobile_Module.txt and the HEX file lie.\n"
+         "                      Default: the program's own directory.\n"
+         "  --yes, -y           start the update as soon as the module's four control\n"
+         "                      parameters have arrived, without asking for Enter.\n"
+         "  --trace FILE        write every byte sent and received, with timestamps.\n"
+         "  --list-ports        list the serial ports found and exit.\n"
+         "  --help, -h          show this help.   --version  show the version.\n"
+         "\n"
+         "check: validates the description file and the HEX file without touching a port;\n"
+         "  --image FILE writes the page image the module would receive.\n"
+         "\n"
+         "During an update the program prints the control-parameter instructions and the\n"
+         "module's values as they arrive, then waits for Enter. End of input or Ctrl-C\n"
+         "cancels and restores the base station; a second Ctrl-C cuts the serial link at\n"
+         "once (the port is still closed properly), a third ends the program on the spot.\n"
+         "\n" +
+         ExitCodeHelp();
+}

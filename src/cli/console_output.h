@@ -1,0 +1,29 @@
+#pragma once
+#include <ostream>
+#include <string>
+
+// Standard output and standard error of the console program. Keeps the terminal's progress
+// bar on one line, rewritten in place, and ends that line before anything else is printed.
+class ConsoleOutput {
+ public:
+  ConsoleOutput(std::ostream& out, std::ostream& err, bool terminal)
+      : out_(out), err_(err), terminal_(terminal) {}
+
+  // True when standard output is a terminal: progress is then a bar rewritten in place.
+  bool Terminal() const { return terminal_; }
+
+  void Line(const std::string& text);
+  void ErrorLine(const std::string& text);
+  // Terminal only: shows `text` in place of the current progress line.
+  void Progress(const std::string& text);
+  // Ends a progress line, if one is showing.
+  void EndProgress();
+  void Flush();
+
+ private:
+  std::ostream& out_;
+  std::ostream& err_;
+  bool terminal_;
+  std::size_t progressWidth_ = 0;
+  bool progressShowing_ = false;
+};

@@ -1,0 +1,114 @@
+// kqm-update: the firmware update on the console, over the same dialog logic as the Windows
+// program, with the Linux serial ports, profile file and clock.
+#include <unistd.h>
+
+#include <climits>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "console_options.h"
+#include "console_output.h"
+#include "console_session.h"
+#include "dev_serial_port_list.h"
+#include "file_profile.h"
+#include "interrupts.h"
+#include "port_argument.h"
+#include "posix_clock.h"
+#include "stdin_input.h"
+#include "termios_serial.h"
+#include "ui/companion_windows.h"
+
+namespace {
+constexpr const char kCompany[] = "Halvenmoor Systems";
+constexpr const char kVersion[] = PROGRAM_VERSION;
+
+// The program file's path, from the kernel rather than argv[0], so a program found on the
+// PATH still finds its firmware beside it.
+std::string ProgramPath(const char* argv0) {
+  char path[PATH_MAX];
+  const ssize_t length = readlink("/proc/self/exe", path, sizeof path - 1);
+  if (length <= 0)
+    return argv0 ? argv0 : "";
+  return std::string(path, static_cast<std::size_t>(length));
+}
+
+std::string DirectoryOf(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+std::string BaseNameWithoutExtension(const std::string& path) {
+  std::string name = path.substr(path.rfind('/') + 1);
+  const std::size_t dot = name.rfind('.');
+  if (dot != std::string::npos && dot != 0)
+    name.erase(dot);
+  return name;
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string programPath = ProgramPath(argc > 0 ? argv[0] : nullptr);
+  const std::string programName = BaseNameWithoutExtension(programPath);
+  const ParseResult parsed =
+      ParseConsoleArguments(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
+  if (!parsed.ok) {
+    std::cerr << programName << ": " << parsed.error << "\nTry '" << programName << " --help'.\n";
+    return ToInt(ExitCode::kUsage);
+  }
+  const ConsoleOptions& options = parsed.options;
+  if (options.command == ConsoleCommand::kHelp) {
+    std::cout << ConsoleUsage(programName);
+    return ToInt(ExitCode::kSuccess);
+  }
+  if (options.command == ConsoleCommand::kVersion) {
+    std::cout << programName << " " << kVersion << "\n";
+    return ToInt(ExitCode::kSuccess);
+  }
+
+  // The port first: a device path becomes a COM number before the port list is made.
+  ComPortDevices devices;
+  int port = 0;
+  if (!options.port.empty()) {
+    std::string error;
+    port = ResolvePortArgument(options.port, devices, error);
+    if (port == 0) {
+      std::cerr << programName << ": " << error << "\n";
+      return ToInt(ExitCode::kUsage);
+    }
+  }
+
+  SignalInterrupts interrupts;
+  MonotonicClock clock;
+  TermiosSerial serial([devices](int com) { return devices.DevicePath(com); });
+  FileProfile profile(FileProfile::DefaultPath(kCompany, programName));
+  DevSerialPortList portList(devices);
+  NoCompanionWindows companion;
+  StdinInput input;
+  ConsoleOutput output(std::cout, std::cerr, isatty(STDOUT_FILENO) == 1);
+  ConsoleEnvironment environment{clock,
+                                 serial,
+                                 profile,
+                                 portList,
+                                 companion,
+                                 input,
+                                 interrupts,
+                                 output,
+                                 programName,
+                                 DirectoryOf(programPath),
+                                 [devices](int com) { return devices.DevicePath(com); }};
+
+  ExitCode code = ExitCode::kInternalError;
+  switch (options.command) {
+    case ConsoleCommand::kCheck:
+      code = RunCheckCommand(environment, options);
+      break;
+    case ConsoleCommand::kListPorts:
+      code = RunListPortsCommand(environment);
+      break;
+    default:
+      code = RunUpdateCommand(environment, options, port);
+      break;
+  }
+  return ToInt(code);
+}

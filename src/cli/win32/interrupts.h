@@ -1,0 +1,12 @@
+#pragma once
+#include "console_input.h"
+
+// Ctrl-C and Ctrl-Break, counted by the console's control handler. The first asks to cancel,
+// the second cuts the serial link, the third ends the program at once. Closing the console
+// window cuts the link straight away.
+class ConsoleInterrupts : public InterruptCounter {
+ public:
+  // Installs the handler; one instance per process.
+  ConsoleInterrupts();
+  int Count() const override;
+};

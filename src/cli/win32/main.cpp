@@ -1,0 +1,92 @@
+// kqm-update.exe: the firmware update as a Windows console program, over the same dialog
+// logic as the Windows program, with the comm API, the registry and the tick counter.
+#include <io.h>
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "com_port_name.h"
+#include "console_options.h"
+#include "console_output.h"
+#include "console_session.h"
+#include "firmware_update_app.h"
+#include "interrupts.h"
+#include "registry_port_list.h"
+#include "registry_profile_store.h"
+#include "stdin_input.h"
+#include "win32_api.h"
+#include "win32_clock.h"
+#include "win32_companion_windows.h"
+#include "win32_serial_backend.h"
+
+namespace {
+// The program file's path from the system: a console program is often started by name from
+// the PATH, and its command line then says nothing about where it lies.
+std::string ProgramPath() {
+  char path[MAX_PATH] = {};
+  const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  return std::string(path, length < MAX_PATH ? length : 0);
+}
+
+std::string DirectoryOf(const std::string& path) {
+  const std::size_t separator = path.find_last_of("\\/");
+  return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
+}
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string programPath = ProgramPath();
+  const std::string programName = ApplicationNameFromModulePath(programPath);
+  const ParseResult parsed =
+      ParseConsoleArguments(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
+  if (!parsed.ok) {
+    std::cerr << programName << ": " << parsed.error << "\nTry '" << programName << " --help'.\n";
+    return ToInt(ExitCode::kUsage);
+  }
+  const ConsoleOptions& options = parsed.options;
+  if (options.command == ConsoleCommand::kHelp) {
+    std::cout << ConsoleUsage(programName);
+    return ToInt(ExitCode::kSuccess);
+  }
+  if (options.command == ConsoleCommand::kVersion) {
+    std::cout << programName << " " << PROGRAM_VERSION << "\n";
+    return ToInt(ExitCode::kSuccess);
+  }
+  int port = 0;
+  if (!options.port.empty()) {
+    bool isComName = false;
+    port = ParseComName(options.port, isComName);
+    if (port == 0) {
+      std::cerr << programName << ": --port " << options.port << ": give COM1 to COM21\n";
+      return ToInt(ExitCode::kUsage);
+    }
+  }
+
+  ConsoleInterrupts interrupts;
+  Win32Clock clock;
+  Win32SerialBackend serial;
+  RegistryProfileStore profile(CFirmwareUpdateApp::kRegistryKey, programName);
+  RegistryPortList portList;
+  Win32CompanionWindows companion;
+  StdinInput input;
+  ConsoleOutput output(std::cout, std::cerr, _isatty(_fileno(stdout)) != 0);
+  ConsoleEnvironment environment{clock,  serial,     profile, portList,    companion,
+                                 input,  interrupts, output,  programName, DirectoryOf(programPath),
+                                 nullptr};
+
+  ExitCode code = ExitCode::kInternalError;
+  switch (options.command) {
+    case ConsoleCommand::kCheck:
+      code = RunCheckCommand(environment, options);
+      break;
+    case ConsoleCommand::kListPorts:
+      code = RunListPortsCommand(environment);
+      break;
+    default:
+      code = RunUpdateCommand(environment, options, port);
+      break;
+  }
+  return ToInt(code);
+}

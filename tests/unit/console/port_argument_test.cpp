@@ -1,0 +1,82 @@
+#include "port_argument.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+
+#include "stdin_input.h"
+#include "temp_directory.h"
+
+namespace {
+TEST(PortArgument, ComNamesInAnyCaseFromOneToTwentyOne) {
+  const std::pair<const char*, int> cases[] = {
+      {"COM1", 1},  {"com21", 21}, {"Com7", 7}, {"COM007", 7}, {"COM0", 0},
+      {"COM22", 0}, {"COM", 0},    {"COMx", 0}, {"COM1a", 0},  {"COM99999", 0},
+  };
+  for (const auto& [text, expected] : cases) {
+    ComPortDevices devices;
+    std::string error;
+    EXPECT_EQ(ResolvePortArgument(text, devices, error), expected) << text;
+    EXPECT_EQ(error.empty(), expected != 0) << text << ": " << error;
+    EXPECT_TRUE(devices.overrides.empty());
+  }
+}
+
+// A /dev of our own: COM9 (ttyUSB0) and COM17 (ttyACM0) exist, plus a pseudo-terminal and a
+// link to the USB adapter.
+struct FakeDev {
+  FakeDev() {
+    devices.devDirectory = dev.Path().string();
+    devices.sysClassTty = dev.File("sys");
+    for (const char* name : {"ttyUSB0", "ttyACM0", "pts4"}) dev.Write(name, "");
+    std::filesystem::create_symlink(dev.File("ttyUSB0"), dev.File("adapter"));
+  }
+  TempDirectory dev;
+  ComPortDevices devices;
+};
+
+TEST(PortArgument, AKnownDeviceKeepsItsOwnNumberEvenThroughALink) {
+  FakeDev f;
+  std::string error;
+  EXPECT_EQ(ResolvePortArgument(f.dev.File("ttyACM0"), f.devices, error), 17);
+  EXPECT_EQ(ResolvePortArgument(f.dev.File("adapter"), f.devices, error), 9);
+  EXPECT_TRUE(f.devices.overrides.empty());
+  EXPECT_EQ(error, "");
+}
+
+TEST(PortArgument, AnyOtherDeviceTakesTheHighestFreeNumber) {
+  FakeDev f;
+  f.dev.Write("ttyACM4", "");  // COM21 exists, so the pseudo-terminal gets COM20
+  std::string error;
+  EXPECT_EQ(ResolvePortArgument(f.dev.File("pts4"), f.devices, error), 20);
+  EXPECT_EQ(f.devices.DevicePath(20), f.dev.File("pts4"));
+  f.dev.Write("pts5", "");
+  EXPECT_EQ(ResolvePortArgument(f.dev.File("pts5"), f.devices, error), 19);
+  EXPECT_EQ(error, "");
+}
+
+TEST(PortArgument, AMissingDeviceIsRefused) {
+  FakeDev f;
+  std::string error;
+  EXPECT_EQ(ResolvePortArgument(f.dev.File("ttyUSB7"), f.devices, error), 0);
+  EXPECT_NE(error.find("no such device"), std::string::npos);
+}
+
+TEST(StdinInput, LinesThenTheEndWhichStays) {
+  int fds[2];
+  ASSERT_EQ(pipe(fds), 0);
+  StdinInput input(fds[0]);
+  EXPECT_EQ(input.Wait(0), ConsoleInput::Event::kNone);
+  ASSERT_EQ(write(fds[1], "\nyes\npartial", 12), 12);
+  EXPECT_EQ(input.Wait(100), ConsoleInput::Event::kLine);
+  EXPECT_EQ(input.Wait(100), ConsoleInput::Event::kLine);
+  EXPECT_EQ(input.Wait(0), ConsoleInput::Event::kNone);
+  close(fds[1]);
+  // A last line without its line feed still counts, then the input has ended for good.
+  EXPECT_EQ(input.Wait(100), ConsoleInput::Event::kLine);
+  EXPECT_EQ(input.Wait(100), ConsoleInput::Event::kEnd);
+  EXPECT_EQ(input.Wait(100), ConsoleInput::Event::kEnd);
+  close(fds[0]);
+}
+}  // namespace
