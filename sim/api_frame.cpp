@@ -17,7 +17,7 @@ uint8_t FrameChecksum(const std::vector<uint8_t>& data) {
 std::vector<uint8_t> EncodeFrame(const std::vector<uint8_t>& data, bool escaped) {
   std::vector<uint8_t> body;
   PutBigEndian(body, data.size(), 2);
-  body.insert(body.end(), data.begin(), data.end());
+  Append(body, data);
   body.push_back(FrameChecksum(data));
   std::vector<uint8_t> out{frame::kStart};
   for (uint8_t byte : body) {
@@ -89,6 +89,11 @@ std::optional<std::vector<uint8_t>> FrameDecoder::Take(uint8_t byte) {
       break;
   }
   return std::nullopt;
+}
+
+void Append(std::vector<uint8_t>& out, const uint8_t* data, size_t length) {
+  out.reserve(out.size() + length);
+  for (size_t i = 0; i < length; ++i) out.push_back(data[i]);
 }
 
 void PutBigEndian(std::vector<uint8_t>& out, uint64_t value, int bytes) {

@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <vector>
@@ -51,6 +52,14 @@ class FrameDecoder {
   std::vector<uint8_t> data_;
   int rejected_ = 0;
 };
+
+// Appends bytes. Kept out of line: g++ 12 at -O2 and above warns falsely about a vector
+// that was built from a short braced list and then grows by insert.
+void Append(std::vector<uint8_t>& out, const uint8_t* data, size_t length);
+template <typename Bytes>
+void Append(std::vector<uint8_t>& out, const Bytes& bytes) {
+  Append(out, reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size());
+}
 
 // Big-endian helpers.
 void PutBigEndian(std::vector<uint8_t>& out, uint64_t value, int bytes);

@@ -178,7 +178,7 @@ void BaseStation::CommandByte(uint8_t byte) {
       const std::string name(field_.begin(), field_.begin() + 2);
       Recognised("<@:S " + name + "=" + Printable(field_.data() + 2, field_.size() - 2));
       std::vector<uint8_t> data{frame::kParameterCommand, nextFrameId_};
-      data.insert(data.end(), field_.begin(), field_.end());
+      Append(data, field_);
       SendFrame(data, true);
     } else {
       std::string id = Printable(moduleId_);
@@ -190,8 +190,8 @@ void BaseStation::CommandByte(uint8_t byte) {
       PutBigEndian(data, frame::kBroadcast, 8);
       data.push_back(0x00);
       data.push_back('P');
-      data.insert(data.end(), moduleId_.begin(), moduleId_.end());
-      data.insert(data.end(), field_.begin(), field_.end());
+      Append(data, moduleId_);
+      Append(data, field_);
       SendFrame(data, false);
     }
     Reset();

@@ -108,7 +108,7 @@ void Module::Command(uint64_t sender, const std::vector<uint8_t>& command) {
       return;
     }
     std::vector<uint8_t> data{frame::kParameterCommand, nextFrameId_};
-    data.insert(data.end(), command.begin() + 5, command.end());
+    Append(data, command.data() + 5, command.size() - 5);
     replyTo_[nextFrameId_] = sender;
     nextFrameId_ = nextFrameId_ == 0xFF ? 1 : nextFrameId_ + 1;
     timeline_.After(config_.turnaroundUs,
@@ -127,7 +127,7 @@ void Module::Send(uint64_t destination, char kind, const std::vector<uint8_t>& b
   PutBigEndian(data, destination, 8);
   data.push_back(0x00);
   data.push_back(static_cast<uint8_t>(kind));
-  data.insert(data.end(), bytes.begin(), bytes.end());
+  Append(data, bytes);
   timeline_.After(config_.turnaroundUs, [this, data] { radio_.FromHost(EncodeFrame(data, true)); });
 }
 
@@ -192,7 +192,7 @@ void Module::PressSetupButton() {
       PutBigEndian(data, frame::kBroadcast, 8);
       data.push_back(0x00);
       data.push_back('S');
-      data.insert(data.end(), line.begin(), line.end());
+      Append(data, line);
       radio_.FromHost(EncodeFrame(data, true));
     });
     delay += config_.reportLineGapUs;

@@ -197,7 +197,7 @@ void Radio::FromAir(const AirPacket& packet) {
   PutBigEndian(data, packet.source, 8);
   data.push_back(0x28);  // signal strength, -40 dBm
   data.push_back(packet.destination == frame::kBroadcast ? 0x02 : 0x00);
-  data.insert(data.end(), packet.data.begin(), packet.data.end());
+  Append(data, packet.data);
   ToHost(EncodeFrame(data, state_.frameMode == 2));
 }
 
@@ -249,13 +249,15 @@ void Radio::FrameFromHost(const std::vector<uint8_t>& data) {
     const bool isSet = !setValue.empty();
     const uint8_t status = Parameter(name, setValue, isSet, state_, value);
     SetFrameMode(state_.frameMode);
-    log_.Add(name_, "frame " + name + (isSet ? "=" + Printable(setValue) : "") + ": status " +
-                        std::to_string(status));
+    std::string text = "frame " + name;
+    if (isSet)
+      text.append("=").append(Printable(setValue));
+    log_.Add(name_, text.append(": status ").append(std::to_string(status)));
     if (id == 0)
       return;
     std::vector<uint8_t> response{frame::kParameterResponse, id, data[2], data[3], status};
     if (status == frame::kOk && !isSet)
-      response.insert(response.end(), value.begin(), value.end());
+      Append(response, value);
     ToHost(EncodeFrame(response, escaped));
     return;
   }

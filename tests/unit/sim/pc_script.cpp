@@ -234,12 +234,15 @@ void Transfer(Bench& b, const std::vector<uint8_t>& image, UpdateResult& result)
   }
   const size_t pages = image.size() / 256;
   for (size_t page = 0, sends = 0; page < pages;) {
-    std::string frame{static_cast<char>(page >> 8), static_cast<char>(page)};
-    frame.append(image.begin() + static_cast<std::ptrdiff_t>(page * 256),
-                 image.begin() + static_cast<std::ptrdiff_t>(page * 256 + 256));
+    std::string frame(259, '\0');
+    frame[0] = static_cast<char>(page >> 8);
+    frame[1] = static_cast<char>(page);
     uint8_t sum = 0;
-    for (size_t i = 2; i < frame.size(); ++i) sum = static_cast<uint8_t>(sum + frame[i]);
-    frame += static_cast<char>(sum);
+    for (size_t i = 0; i < 256; ++i) {
+      frame[2 + i] = static_cast<char>(image[page * 256 + i]);
+      sum = static_cast<uint8_t>(sum + image[page * 256 + i]);
+    }
+    frame[258] = static_cast<char>(sum);
     b.Send(frame);
     ++result.frameSends;
     const int reply = WaitByte(b, 3000);
