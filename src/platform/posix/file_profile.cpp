@@ -34,15 +34,13 @@ bool IsSection(const std::string& line, std::string* name) {
 FileProfile::FileProfile(std::string path) : path_(std::move(path)) {}
 
 std::string FileProfile::DefaultPath(const std::string& company, const std::string& application) {
-  std::string base;
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME"); xdg && *xdg) {
-    base = xdg;
-  } else if (const char* home = std::getenv("HOME"); home && *home) {
-    base = std::string(home) + "/.config";
-  } else {
-    base = ".";
-  }
-  return base + "/" + company + "/" + application + "/profile.ini";
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  const char* home = std::getenv("HOME");
+  std::string base = xdg && *xdg     ? std::string(xdg)
+                     : home && *home ? std::string(home).append("/.config")
+                                     : std::string(".");
+  for (const std::string* part : {&company, &application}) base.append("/").append(*part);
+  return base.append("/profile.ini");
 }
 
 int FileProfile::GetInt(const std::string& section, const std::string& entry, int defaultValue) {
