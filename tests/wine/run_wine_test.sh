@@ -1,0 +1,574 @@
+#!/usr/bin/env bash
+# Runs one scenario of the Windows program under Wine: its own Xvfb, its own simulated base
+# station on a pseudo-terminal mapped to a COM port, the program built by the win64 preset,
+# and the UI driver (ui_driver.exe) that operates it. Screenshots and logs go to
+# <work>/results/<scenario>/. Everything started here is stopped again, also on failure.
+#
+# usage: run_wine_test.sh --win64 DIR --work DIR [--sim PATH] SCENARIO
+set -euo pipefail
+
+win64=""
+work=""
+sim=""
+while [ $# -gt 1 ]; do
+  case "$1" in
+    --win64) win64="$2"; shift 2 ;;
+    --work) work="$2"; shift 2 ;;
+    --sim) sim="$2"; shift 2 ;;
+    *) break ;;
+  esac
+done
+scenario="${1:?scenario}"
+[ -n "$win64" ] && [ -n "$work" ] || { echo "usage: $0 --win64 DIR --work DIR [--sim PATH] SCENARIO"; exit 2; }
+win64=$(realpath -m "$win64")
+work=$(realpath -m "$work")
+[ -z "$sim" ] || sim=$(realpath -m "$sim")
+
+exe="$win64/src/platform/win32/KorvaneQuorvantaUpdate.exe"
+driver_exe="$win64/tests/win32/ui_driver.exe"
+backend_tests="$win64/tests/win32/win32_tests.exe"
+for file in "$exe" "$driver_exe" "$backend_tests"; do
+  if [ ! -f "$file" ]; then
+    echo "FAIL: $file is missing: build the Windows program first" \
+      "(cmake --preset win64 && cmake --build --preset win64)"
+    exit 1
+  fi
+done
+
+export WINEPREFIX="$work/wineprefix"
+export WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml="
+export LANG=C.UTF-8
+results="$work/results/$scenario"
+rm -rf "$results"
+mkdir -p "$results"
+log="$results/run.log"
+
+main_title="Korvane Quorvanta Module Firmware Update"
+about_title="About Korvane Quorvanta Module Update"
+parameters_title="Korvane Mobile Module Update"
+error_title="Firmware Update Error"
+complete_title="Firmware Update Complete"
+check_title="Korvane Quorvanta Module Update"
+profile_key='HKCU\Software\Halvenmoor Systems\KorvaneQuorvantaUpdate\Settings'
+screen_width=1024
+screen_height=768
+
+xvfb_pid=""
+sim_pid=""
+program_pid=""
+failures=0
+
+# --- stopping what we started -------------------------------------------------------------
+
+stop_all() {
+  set +e
+  # The wine server of our own prefix, and with it every Windows process in that prefix.
+  wineserver -k >/dev/null 2>&1
+  wineserver -w >/dev/null 2>&1
+  for pid in "$program_pid" "$sim_pid" "$xvfb_pid"; do
+    if [ -n "$pid" ] && kill -0 "$pid" 2>/dev/null; then
+      kill "$pid" 2>/dev/null
+      for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+      kill -9 "$pid" 2>/dev/null
+    fi
+  done
+  wait 2>/dev/null
+}
+trap stop_all EXIT
+trap 'exit 130' INT TERM
+
+# --- checks -------------------------------------------------------------------------------
+
+fail() {
+  echo "FAIL: $*"
+  failures=$((failures + 1))
+}
+
+# expect_eq WHAT ACTUAL EXPECTED (texts in the driver's escaped form)
+expect_eq() {
+  if [ "$2" == "$3" ]; then
+    echo "ok: $1"
+  else
+    fail "$1: got \"$2\", expected \"$3\""
+  fi
+}
+
+# Texts given to the driver and read from it use C-style escapes: \n, \r, \\, \xHH.
+escape() {
+  local text="$1"
+  text="${text//\\/\\\\}"
+  text="${text//$'\n'/\\n}"
+  text="${text//$'\r'/\\r}"
+  printf '%s' "$text"
+}
+
+# The console may end lines with CR LF; CRs inside texts come escaped.
+driver() {
+  local output status=0
+  output=$(wine "$driver_exe" "$@" 2>>"$log") || status=$?
+  [ -z "$output" ] || printf '%s\n' "${output//$'\r'/}"
+  return $status
+}
+
+# Like driver, but a failing command fails the scenario at once.
+must() {
+  if ! driver "$@"; then
+    echo "FAIL: ui_driver $* (see $log)"
+    tail -3 "$log" | sed 's/^/  /'
+    screenshot "failure"
+    exit 1
+  fi
+}
+
+screenshot() {
+  import -display ":$display" -window root "$results/$1.png" 2>>"$log" || true
+}
+
+# --- the prefix, the display, the simulator -----------------------------------------------
+
+prepare_prefix() {
+  if [ -f "$WINEPREFIX/.korvane-ready" ]; then
+    return
+  fi
+  rm -rf "$WINEPREFIX"
+  echo "creating the Wine prefix $WINEPREFIX"
+  mkdir -p "$WINEPREFIX"
+  wineboot -i >>"$log" 2>&1 || { echo "FAIL: wineboot could not create the prefix"; exit 1; }
+  # A virtual desktop of a fixed size: Wine draws the window frames itself and the screen
+  # size the program sees is known.
+  wine reg add 'HKCU\Software\Wine\Explorer' /v Desktop /t REG_SZ /d Default /f >>"$log" 2>&1
+  wine reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /t REG_SZ \
+    /d "${screen_width}x${screen_height}" /f >>"$log" 2>&1
+  # Links opened by the About box are written to files instead of starting a browser.
+  wine reg add 'HKCR\mailto\shell\open\command' /ve /t REG_SZ \
+    /d 'C:\windows\system32\cmd.exe /c echo %1> C:\links\mail.txt' /f >>"$log" 2>&1
+  wine reg add 'HKCR\http\shell\open\command' /ve /t REG_SZ \
+    /d 'C:\windows\system32\cmd.exe /c echo %1> C:\links\web.txt' /f >>"$log" 2>&1
+  wineserver -w
+  touch "$WINEPREFIX/.korvane-ready"
+}
+
+start_display() {
+  local fifo="$results/display"
+  mkfifo "$fifo"
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$fifo" >>"$log" 2>&1 &
+  xvfb_pid=$!
+  read -r -t 20 display <"$fifo" || { echo "FAIL: Xvfb did not start"; exit 1; }
+  rm -f "$fifo"
+  export DISPLAY=":$display"
+}
+
+# start_simulator ARGS...: the base station on a new pseudo-terminal; sets $pty.
+start_simulator() {
+  [ -x "$sim" ] || { echo "FAIL: the simulator $sim is missing: build tessalink-sim"; exit 1; }
+  "$sim" --log "$results/simulator.log" "$@" >"$results/simulator.out" 2>>"$log" &
+  sim_pid=$!
+  pty=""
+  for _ in $(seq 100); do
+    pty=$(head -n 1 "$results/simulator.out" 2>/dev/null || true)
+    [ -n "$pty" ] && break
+    kill -0 "$sim_pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  [ -n "$pty" ] || { echo "FAIL: the simulator did not start"; exit 1; }
+  echo "simulator on $pty"
+}
+
+# map_ports COMn=PATH ...: the only COM port mappings of the prefix; a restart of the wine
+# server makes Wine list them under HKLM\Hardware\DeviceMap\SERIALCOMM.
+map_ports() {
+  wine reg delete 'HKLM\Software\Wine\Ports' /f >>"$log" 2>&1 || true
+  wine reg add 'HKLM\Software\Wine\Ports' /f >>"$log" 2>&1
+  local mapping
+  for mapping in "$@"; do
+    wine reg add 'HKLM\Software\Wine\Ports' /v "${mapping%%=*}" /t REG_SZ /d "${mapping#*=}" /f \
+      >>"$log" 2>&1
+  done
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w
+}
+
+# The COM numbers (1 to 21) that Windows lists, one per line.
+listed_ports() {
+  wine reg query 'HKLM\Hardware\DeviceMap\SERIALCOMM' 2>>"$log" | tr -d '\r' |
+    grep -oiE 'REG_SZ[[:space:]]+COM[0-9]+' | grep -oE '[0-9]+$' |
+    awk '$1 >= 1 && $1 <= 21' | sort -n | uniq
+}
+
+set_saved_port() {
+  wine reg delete 'HKCU\Software\Halvenmoor Systems' /f >>"$log" 2>&1 || true
+  if [ -n "${1:-}" ]; then
+    wine reg add "$profile_key" /v ComPort /t REG_DWORD /d "$1" /f >>"$log" 2>&1
+  fi
+}
+
+saved_port() {
+  local value
+  value=$(wine reg query "$profile_key" /v ComPort 2>>"$log" | tr -d '\r' |
+    awk '$1 == "ComPort" { print $3 }')
+  [ -z "$value" ] || echo $((value))
+}
+
+# --- the program and its files ------------------------------------------------------------
+
+# install_program DIRNAME [with-description]: copies the program and the firmware files into
+# C:\DIRNAME\ and sets $program_dir (Windows form) and $program_path_unix.
+install_program() {
+  program_dir="C:\\$1\\"
+  program_path_unix="$WINEPREFIX/drive_c/${1//\\//}"
+  rm -rf "$program_path_unix"
+  mkdir -p "$program_path_unix"
+  cp "$exe" "$program_path_unix/"
+  if [ "${2:-}" == "with-description" ]; then
+    printf '2.1.0.7\r\nKQM_2_1_0_7.hex\r\n' >"$program_path_unix/Korvane_Quorvanta_Mobile_Module.txt"
+    # Two blocks with a gap, not page aligned: 0x000-0x2FF and 0x380-0x51F, six pages.
+    srec_cat -generate 0 0x300 -repeat-string 'KorvaneFirmware' \
+      -generate 0x380 0x520 -repeat-data 0x12 0x34 0x7E 0x1B 0x7D 0xC0 \
+      -o "$program_path_unix/KQM_2_1_0_7.hex" -intel -address-length=2 -Output_Block_Size=16
+    srec_cat "$program_path_unix/KQM_2_1_0_7.hex" -intel -fill 0xFF 0 0x600 \
+      -o "$results/expected-image.bin" -binary
+  fi
+}
+
+# Started from another directory, as the shell does: the program finds its files through its
+# own path on the command line.
+start_program() {
+  (cd "$results" && exec wine "${program_dir}KorvaneQuorvantaUpdate.exe" >>"$log" 2>&1) &
+  program_pid=$!
+}
+
+wait_program_exit() {
+  for _ in $(seq 100); do
+    kill -0 "$program_pid" 2>/dev/null || { program_pid=""; return 0; }
+    sleep 0.1
+  done
+  fail "the program is still running"
+}
+
+text_of() { driver text "$1" "$2"; }
+
+expect_text() { expect_eq "$1: control $3" "$(text_of "$2" "$3")" "$(escape "$4")"; }
+
+expect_window_placed() {
+  local left top width height
+  read -r left top width height < <(driver title-rect "$1")
+  expect_eq "$1 placed centred, a quarter from the top" "$left $top" \
+    "$(((screen_width - width) / 2)) $(((screen_height - height) / 4))"
+}
+
+# The port buttons enabled are exactly the listed ports.
+expect_port_buttons_follow_the_list() {
+  local listed enabled="" n
+  listed=$(listed_ports | tr '\n' ' ')
+  for n in $(seq 21); do
+    [ "$(driver enabled "$main_title" $((2000 + n)))" == 1 ] && enabled+="$n "
+  done
+  expect_eq "enabled port buttons (listed: $listed)" "$enabled" "$listed"
+}
+
+checked_port() {
+  local n
+  for n in $(seq 21); do
+    if [ "$(driver checked "$main_title" $((2000 + n)))" == 1 ]; then
+      echo "$n"
+      return
+    fi
+  done
+  echo 0
+}
+
+instructions=$'- The Korvane Quorvanta Mobile Module is updated using a Korvane Tessalink configured as a Base unit.\n- Connect the Korvane Tessalink to a serial port on your PC.\n- Select the appropriate serial port (COM1 to COM21).\n- Press the Begin Update button below.\n- After the Korvane Mobile Module Update dialog appears wait for a few seconds before the next step.\n- Put the Quorvanta Mobile Module into the Setup mode.\n- Press the Setup button on the Quorvanta Mobile Module to get the control parameters.\n- Press the Start Update button.\n- Monitor the Firmware Update Status information.\n- A message box will indicate the success of the update.\n'
+
+# --- scenarios ----------------------------------------------------------------------------
+
+scenario_win32_backends() {
+  local output
+  output=$(wine "$backend_tests" 2>>"$log" | tr -d '\r') || true
+  echo "$output" >"$results/win32_tests.txt"
+  echo "$output" | grep FAILED || true
+  local summary
+  summary=$(echo "$output" | tail -n 1)
+  echo "win32 backend tests: $summary"
+  [[ "$summary" =~ ^[1-9][0-9]*\ passed,\ 0\ failed$ ]] || fail "win32 backend tests: $summary"
+  finished=1
+}
+
+scenario_main_dialog() {
+  start_simulator
+  map_ports "COM5=$pty" "COM12=$pty"
+  set_saved_port 12
+  install_program kqu-main with-description
+  start_program
+  must wait-window "$main_title" 30000
+  must wait-text "$main_title" 1009 "Firmware version  =  2.1.0.7" 10000
+  screenshot main-dialog
+
+  expect_window_placed "$main_title"
+  expect_text "main dialog" "$main_title" 1017 \
+    "Use to update Korvane Quorvanta Mobile Module firmware via a wireless connection."
+  expect_text "main dialog" "$main_title" 1100 "$instructions"
+  local file_line
+  file_line=$(text_of "$main_title" 1008)
+  [[ "$file_line" == "Firmware file  =  KQM_2_1_0_7.hex     ("*")" ]] &&
+    echo "ok: firmware file line $file_line" || fail "firmware file line: $file_line"
+  for id in 1007 1010 1011; do expect_text "main dialog" "$main_title" $id ""; done
+  expect_eq "Begin Update enabled" "$(driver enabled "$main_title" 1006)" 1
+
+  expect_port_buttons_follow_the_list
+  listed_ports | grep -qx 5 && listed_ports | grep -qx 12 ||
+    fail "COM5 and COM12 are not listed: $(listed_ports | tr '\n' ' ')"
+  expect_eq "saved port checked" "$(checked_port)" 12
+
+  # Refresh Serial Ports reads the saved port again; without one, the lowest port is checked.
+  set_saved_port 5
+  must click "$main_title" 1012
+  sleep 0.5
+  expect_eq "saved port checked after a refresh" "$(checked_port)" 5
+  set_saved_port ""
+  must click "$main_title" 1012
+  sleep 0.5
+  expect_eq "lowest port checked without a saved one" "$(checked_port)" "$(listed_ports | head -n 1)"
+
+  # Enter does nothing; Done ends the program.
+  must post "$main_title" 0x111 1 0
+  sleep 0.5
+  expect_eq "Enter leaves the dialog open" "$(driver exists "$main_title")" 1
+  must click "$main_title" 2
+  must wait-gone "$main_title" 10000
+  wait_program_exit
+  finished=1
+}
+
+scenario_missing_description() {
+  map_ports
+  set_saved_port ""
+  # A program directory with blanks in its name, as the shell quotes it.
+  install_program "Program Files\\KQU Test"
+  start_program
+  must wait-window "$check_title" 30000
+  screenshot description-box
+  expect_eq "description file box" "$(driver message-box "$check_title")" "$(escape \
+    "Unable to open the firmware description file:     
+     C:\\Program Files\\KQU Test\\Korvane_Quorvanta_Mobile_Module.txt     
+
+Firmware update wil be disabled.")"
+  must command "$check_title" 1
+  must wait-window "$main_title" 10000
+  sleep 0.5
+  expect_eq "Begin Update disabled" "$(driver enabled "$main_title" 1006)" 0
+  expect_text "main dialog" "$main_title" 1008 "Firmware file  ="
+  expect_text "main dialog" "$main_title" 1009 "Firmware version  =  "
+  must click "$main_title" 2
+  must wait-gone "$main_title" 10000
+  wait_program_exit
+  finished=1
+}
+
+scenario_about_box() {
+  map_ports
+  set_saved_port ""
+  install_program kqu-about with-description
+  rm -rf "$WINEPREFIX/drive_c/links"
+  mkdir -p "$WINEPREFIX/drive_c/links"
+  start_program
+  must wait-window "$main_title" 30000
+
+  local opener
+  for opener in "system-menu 0x10" "system-menu 0x1F" "contact-info"; do
+    if [ "$opener" == contact-info ]; then
+      must click "$main_title" 1016
+    else
+      must post "$main_title" 0x112 "${opener#* }" 0
+    fi
+    must wait-window "$about_title" 10000
+    echo "ok: About box opened by $opener"
+    expect_window_placed "$about_title"
+    expect_text "About box" "$about_title" 1019 "Korvane Wireless Quorvanta Mobile Module Firmware Update"
+    expect_text "About box" "$about_title" 1015 "Version 2.0.0.16"
+    expect_text "About box" "$about_title" 1014 "Released February 8, 2008"
+    expect_text "About box" "$about_title" 1018 "This update utility can only be used to update the
+Korvane Wireless Quorvanta Mobile Module firmware.
+This update is preformed via a wireless connection."
+    expect_eq "About box copyright" "$(text_of "$about_title" 1013)" \
+      'Copyright \xA9 2003-2008 Halvenmoor Systems, Inc.'
+    expect_text "About box" "$about_title" 1021 "Phone:
+FAX:
+Email:
+Web:
+Hours:
+Address:"
+    expect_eq "About box contact block" "$(text_of "$about_title" 1016)" \
+      '(614) 555-0142\r\n(614) 555-0143\r\nmailto:support@halvenmoor.example\r\nwww.halvenmoor.example\r\n8:00 AM to 5:00 PM Eastern Time (UTC-5)\r\n4410 Quarry Ridge Road\r\nP.O. Box 2208\r\nColumbus, OH 43215'
+    expect_eq "focus on OK" "$(driver focus "$about_title")" 1
+    if [ "$opener" == contact-info ]; then
+      screenshot about-box
+      # A click outside the links opens nothing and leaves the focus on OK.
+      must click-text "$about_title" 1016 "Quarry"
+      sleep 1
+      expect_eq "focus on OK after a click in the contact block" "$(driver focus "$about_title")" 1
+      must click-text "$about_title" 1016 "mailto:"
+      must click-text "$about_title" 1016 "www."
+      local _
+      for _ in $(seq 50); do
+        [ -s "$WINEPREFIX/drive_c/links/mail.txt" ] && [ -s "$WINEPREFIX/drive_c/links/web.txt" ] && break
+        sleep 0.2
+      done
+      expect_eq "e-mail link opened" "$(tr -d '\r\n' <"$WINEPREFIX/drive_c/links/mail.txt" 2>/dev/null)" \
+        "mailto:support@halvenmoor.example?Subject=Firmware Update"
+      expect_eq "web link opened" "$(tr -d '\r\n' <"$WINEPREFIX/drive_c/links/web.txt" 2>/dev/null)" \
+        "http://www.halvenmoor.example"
+    fi
+    must click "$about_title" 1
+    must wait-gone "$about_title" 10000
+    expect_eq "main dialog stays open" "$(driver exists "$main_title")" 1
+  done
+  must close "$main_title"
+  must wait-gone "$main_title" 10000
+  wait_program_exit
+  finished=1
+}
+
+all_ports_enabled_again() {
+  expect_port_buttons_follow_the_list
+  expect_eq "Begin Update enabled" "$(driver enabled "$main_title" 1006)" 1
+}
+
+scenario_no_base_station() {
+  start_simulator --scenario silent-base
+  map_ports "COM5=$pty"
+  set_saved_port 5
+  install_program kqu-silent with-description
+  start_program
+  must wait-window "$main_title" 30000
+  expect_eq "saved port checked" "$(checked_port)" 5
+  # WM_USER+102 starts an update as Begin Update does.
+  must post "$main_title" 0x466 0 0
+  # Six baud rates, each with its identification time-out.
+  must wait-window "$error_title" 90000
+  screenshot no-base-station-box
+  expect_eq "no base station box" "$(driver message-box "$error_title")" \
+    "Cannot find a Korvane Tessalink.               "
+  expect_text "status" "$main_title" 1011 "Cannot find a Korvane Tessalink."
+  must command "$error_title" 1
+  must wait-gone "$error_title" 10000
+  sleep 0.5
+  all_ports_enabled_again
+  [ -e "$program_path_unix/Hex.tmp" ] && fail "Hex.tmp left behind"
+  must click "$main_title" 2
+  must wait-gone "$main_title" 10000
+  wait_program_exit
+  finished=1
+}
+
+# Pick COM5 with the mouse as a user does, then Begin Update; waits for the parameter dialog
+# to show the module's four values.
+begin_update_on_com5() {
+  must click "$main_title" 2005
+  sleep 0.3
+  expect_eq "COM5 checked" "$(checked_port)" 5
+  must click "$main_title" 1006
+  must wait-window "$parameters_title" 60000
+  expect_window_placed "$parameters_title"
+  expect_eq "Start Update disabled before the report" "$(driver enabled "$parameters_title" 1027)" 0
+  screenshot control-parameters-waiting
+  must wait-enabled "$parameters_title" 1027 30000
+  expect_text "parameters" "$parameters_title" 1023 "123456"
+  expect_text "parameters" "$parameters_title" 1026 "00A2B3C4 41526374"
+  expect_text "parameters" "$parameters_title" 1028 "3332"
+  expect_text "parameters" "$parameters_title" 1029 "15"
+  expect_text "parameters" "$parameters_title" 1030 ""
+  # Enter does not end the dialog.
+  must post "$parameters_title" 0x111 1 0
+  sleep 0.3
+  expect_eq "Enter leaves the parameter dialog open" "$(driver exists "$parameters_title")" 1
+}
+
+scenario_cancel_parameters() {
+  start_simulator --setup-after 3000
+  map_ports "COM5=$pty"
+  set_saved_port ""
+  install_program kqu-cancel with-description
+  start_program
+  must wait-window "$main_title" 30000
+  begin_update_on_com5
+  must click "$parameters_title" 2
+  must wait-gone "$parameters_title" 10000
+  sleep 3
+  expect_eq "no message box after a cancel" \
+    "$(driver exists "$error_title")$(driver exists "$complete_title")" "00"
+  expect_text "status" "$main_title" 1011 ""
+  all_ports_enabled_again
+  expect_eq "nothing saved" "$(saved_port)" ""
+  must click "$main_title" 2
+  must wait-gone "$main_title" 10000
+  wait_program_exit
+  finished=1
+}
+
+scenario_successful_update() {
+  start_simulator --setup-after 3000 --image-out "$results/received-image.bin"
+  map_ports "COM5=$pty"
+  set_saved_port ""
+  install_program kqu-update with-description
+  start_program
+  must wait-window "$main_title" 30000
+  begin_update_on_com5
+  screenshot control-parameters
+  must click "$parameters_title" 1027
+  must wait-gone "$parameters_title" 10000
+  must wait-window "$complete_title" 180000
+  screenshot success-box
+  expect_eq "success box" "$(driver message-box "$complete_title")" \
+    "$(escape "The Korvane Quorvanta Module firmware has been successfully updated.     
+
+")"
+  expect_text "status" "$main_title" 1007 "Boot loader version  =  QMM-2.11-644"
+  expect_text "status" "$main_title" 1010 "Sending hex file page  6  of  6"
+  expect_text "status" "$main_title" 1011 "Korvane Quorvanta Module firmware successfully updated"
+  must command "$complete_title" 1
+  must wait-gone "$complete_title" 10000
+  sleep 1
+  screenshot after-update
+  all_ports_enabled_again
+  expect_eq "ComPort saved" "$(saved_port)" 5
+  [ -e "$program_path_unix/Hex.tmp" ] && fail "Hex.tmp left behind"
+  for _ in $(seq 50); do [ -s "$results/received-image.bin" ] && break; sleep 0.1; done
+  if cmp "$results/expected-image.bin" "$results/received-image.bin"; then
+    echo "ok: the module received the page image ($(stat -c %s "$results/expected-image.bin") bytes)"
+  else
+    fail "the image the module received differs from the HEX file's page image"
+  fi
+  must click "$main_title" 2
+  must wait-gone "$main_title" 10000
+  wait_program_exit
+
+  # The next start checks the port of the successful update.
+  start_program
+  must wait-window "$main_title" 30000
+  sleep 0.5
+  expect_eq "saved port checked at the next start" "$(checked_port)" 5
+  must click "$main_title" 2
+  must wait-gone "$main_title" 10000
+  wait_program_exit
+  finished=1
+}
+
+# --- run ----------------------------------------------------------------------------------
+
+case "$scenario" in
+  win32_backends | main_dialog | missing_description | about_box | no_base_station | \
+    cancel_parameters | successful_update) ;;
+  *) echo "unknown scenario $scenario"; exit 2 ;;
+esac
+
+started=$(date +%s)
+prepare_prefix
+start_display
+# An error inside an expansion abandons the function without stopping the script: a scenario
+# counts only when it ran to its last line.
+finished=""
+"scenario_$scenario"
+[ "$finished" == 1 ] || fail "scenario $scenario stopped before its end (see the errors above)"
+echo "scenario $scenario: $failures failure(s) in $(($(date +%s) - started)) s; results in $results"
+[ "$failures" -eq 0 ]
