@@ -5,9 +5,10 @@ StdinInput::StdinInput() : changed_(CreateEventA(nullptr, FALSE, FALSE, nullptr)
 }
 
 StdinInput::~StdinInput() {
-  // The reader may sit in ReadFile for ever; the process ends it.
+  // A started reader may sit in ReadFile until the process ends it, and may still take the
+  // lock and signal the event when a line comes: both stay valid until then.
   if (thread_)
-    CloseHandle(thread_);
+    return;
   CloseHandle(changed_);
   DeleteCriticalSection(&lock_);
 }
