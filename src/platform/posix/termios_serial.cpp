@@ -182,6 +182,7 @@ bool TermiosSerial::Write(const uint8_t* data, uint32_t length) {
     // The driver's queue is full: wait for room, but never for ever on a dead device.
     pollfd p{fd_, POLLOUT, 0};
     const int ready = poll(&p, 1, 5000);
+    if (ready < 0 && errno == EINTR) continue;
     if (ready <= 0 || (p.revents & (POLLHUP | POLLERR | POLLNVAL))) {
       MarkGone();
       return false;
