@@ -278,6 +278,25 @@ checked_port() {
   echo 0
 }
 
+# Pixels of the highlight colour RGB(192, 0, 0) inside a control on a screenshot.
+highlight_pixels() {
+  local left top width height
+  read -r left top width height < <(driver rect "$2" "$3")
+  convert "$results/$1.png" -crop "${width}x${height}+${left}+${top}" +repage \
+    -format %c histogram:info:- 2>>"$log" | awk '/#C00000/ { sub(":", "", $1); n = $1 } END { print n + 0 }'
+}
+
+expect_highlighted() {
+  local pixels
+  pixels=$(highlight_pixels "$@")
+  [ "$pixels" -gt 0 ] && echo "ok: control $3 drawn in the highlight colour" ||
+    fail "control $3 shows no highlight colour on $1.png"
+}
+
+expect_not_highlighted() {
+  expect_eq "control $3 not highlighted" "$(highlight_pixels "$@")" 0
+}
+
 instructions=$'- The Korvane Quorvanta Mobile Module is updated using a Korvane Tessalink configured as a Base unit.\n- Connect the Korvane Tessalink to a serial port on your PC.\n- Select the appropriate serial port (COM1 to COM21).\n- Press the Begin Update button below.\n- After the Korvane Mobile Module Update dialog appears wait for a few seconds before the next step.\n- Put the Quorvanta Mobile Module into the Setup mode.\n- Press the Setup button on the Quorvanta Mobile Module to get the control parameters.\n- Press the Start Update button.\n- Monitor the Firmware Update Status information.\n- A message box will indicate the success of the update.\n'
 
 # --- scenarios ----------------------------------------------------------------------------
@@ -305,6 +324,9 @@ scenario_main_dialog() {
   screenshot main-dialog
 
   expect_window_placed "$main_title"
+  expect_highlighted main-dialog "$main_title" 1017
+  expect_not_highlighted main-dialog "$main_title" 1100
+  expect_not_highlighted main-dialog "$main_title" 1008
   expect_text "main dialog" "$main_title" 1017 \
     "Use to update Korvane Quorvanta Mobile Module firmware via a wireless connection."
   expect_text "main dialog" "$main_title" 1100 "$instructions"
@@ -471,7 +493,17 @@ begin_update_on_com5() {
   must wait-window "$parameters_title" 60000
   expect_window_placed "$parameters_title"
   expect_eq "Start Update disabled before the report" "$(driver enabled "$parameters_title" 1027)" 0
+  # The prompt flashes (on for 1.5 s, off for a quarter of a second): it counts when it shows
+  # right before and right after the screenshot.
+  local prompt_before prompt_after
+  prompt_before=$(text_of "$parameters_title" 1030)
   screenshot control-parameters-waiting
+  prompt_after=$(text_of "$parameters_title" 1030)
+  if [ -n "$prompt_before" ] && [ -n "$prompt_after" ]; then
+    expect_eq "prompt" "$prompt_after" "Press && release the Setup button on Mobile Module."
+    expect_highlighted control-parameters-waiting "$parameters_title" 1030
+  fi
+  expect_not_highlighted control-parameters-waiting "$parameters_title" 1024
   must wait-enabled "$parameters_title" 1027 30000
   expect_text "parameters" "$parameters_title" 1023 "123456"
   expect_text "parameters" "$parameters_title" 1026 "00A2B3C4 41526374"
