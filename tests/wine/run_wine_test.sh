@@ -352,6 +352,14 @@ scenario_main_dialog() {
   sleep 0.5
   expect_eq "lowest port checked without a saved one" "$(checked_port)" "$(listed_ports | head -n 1)"
 
+  # Minimised (the window's icon in its title) and restored, the dialog goes on working.
+  must post "$main_title" 0x112 0xF020 0
+  sleep 1.5
+  screenshot minimised
+  must post "$main_title" 0x112 0xF120 0
+  sleep 1
+  expect_text "restored main dialog" "$main_title" 1009 "Firmware version  =  2.1.0.7"
+
   # Enter does nothing; Done ends the program.
   must post "$main_title" 0x111 1 0
   sleep 0.5
