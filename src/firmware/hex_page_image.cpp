@@ -1,20 +1,29 @@
 #include "firmware/hex_page_image.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <utility>
 
 namespace {
 constexpr std::size_t kRawChunk = 64 * 1024;
 
+// The value of every character as a hexadecimal digit, -1 for anything else: one look-up
+// per character, as a 255-page file has some 130,000 digits.
+constexpr std::array<int8_t, 256> MakeDigitTable() {
+  std::array<int8_t, 256> table{};
+  for (int c = 0; c < 256; ++c) {
+    table[static_cast<std::size_t>(c)] = static_cast<int8_t>(c >= '0' && c <= '9'   ? c - '0'
+                                                             : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                             : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                                                                                    : -1);
+  }
+  return table;
+}
+constexpr std::array<int8_t, 256> kDigitValue = MakeDigitTable();
+
 int HexDigit(char c) {
-  if (c >= '0' && c <= '9')
-    return c - '0';
-  if (c >= 'A' && c <= 'F')
-    return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f')
-    return c - 'a' + 10;
-  return -1;
+  return kDigitValue[static_cast<unsigned char>(c)];
 }
 
 // Two hexadecimal digits at `position`; false when the line ends first or a character is
@@ -28,6 +37,25 @@ bool ReadByteField(std::string_view line, std::size_t position, int& value) {
     return false;
   value = high * 16 + low;
   return true;
+}
+
+// The `count` data bytes of a record into `data`, added to `sum`; false (with `sum` and
+// `data` of no use) when the line is too short or a character is not a hexadecimal digit.
+bool DecodeData(std::string_view line, int count, uint8_t* data, unsigned& sum) {
+  if (9 + 2 * static_cast<std::size_t>(count) > line.size())
+    return false;
+  const char* digits = line.data() + 9;
+  int bad = 0;  // negative once any character was not a digit
+  unsigned added = 0;
+  for (int k = 0; k < count; ++k) {
+    const int high = HexDigit(digits[2 * k]);
+    const int low = HexDigit(digits[2 * k + 1]);
+    bad |= high | low;
+    data[k] = static_cast<uint8_t>((high & 0x0F) << 4 | (low & 0x0F));
+    added += data[k];
+  }
+  sum += added;
+  return bad >= 0;
 }
 
 // Only the record decides: the image is left as far as it got.
@@ -51,17 +79,31 @@ bool ConvertRecords(HexLineReader& reader, std::vector<uint8_t>& image) {
       return false;
     const std::size_t address = static_cast<std::size_t>(high) * 256 + low;
     unsigned sum = static_cast<unsigned>(count + high + low + type);
-    for (int k = 0; k < count; ++k) {
-      int value = 0;
-      if (!ReadByteField(line, 9 + 2 * static_cast<std::size_t>(k), value))
-        return false;
-      sum += static_cast<unsigned>(value);
-      const std::size_t offset = address + static_cast<std::size_t>(k);
-      if (offset > highWater) {
-        highWater = (offset / kPageSize + 1) * kPageSize - 1;
-        image.resize(highWater + 1, 0xFF);
+    uint8_t data[255];
+    if (DecodeData(line, count, data, sum)) {
+      // The usual case: every data digit is there and valid, so the image grows once.
+      if (count > 0) {
+        const std::size_t last = address + static_cast<std::size_t>(count) - 1;
+        if (last > highWater) {
+          highWater = (last / kPageSize + 1) * kPageSize - 1;
+          image.resize(highWater + 1, 0xFF);
+        }
+        std::memcpy(image.data() + address, data, static_cast<std::size_t>(count));
       }
-      image[offset] = static_cast<uint8_t>(value);
+    } else {
+      // A bad digit or a short line: byte by byte up to the failing one, which ends the
+      // conversion.
+      for (int k = 0; k < count; ++k) {
+        int value = 0;
+        if (!ReadByteField(line, 9 + 2 * static_cast<std::size_t>(k), value))
+          return false;
+        const std::size_t offset = address + static_cast<std::size_t>(k);
+        if (offset > highWater) {
+          highWater = (offset / kPageSize + 1) * kPageSize - 1;
+          image.resize(highWater + 1, 0xFF);
+        }
+        image[offset] = static_cast<uint8_t>(value);
+      }
     }
     int checksum = 0;
     if (!ReadByteField(line, 9 + 2 * static_cast<std::size_t>(count), checksum))
@@ -102,11 +144,46 @@ int HexLineReader::Get() {
 }
 
 bool HexLineReader::Next(std::string_view& line) {
+  // The usual line lies whole in the buffer and is short: hand it out where it is. A CR LF
+  // at its end becomes the one newline in place (those characters are used up anyway).
+  if (position_ == end_)
+    Refill();
+  if (position_ < end_) {
+    char* start = raw_.data() + position_;
+    const std::size_t window = std::min(end_ - position_, kHexLineReadLimit + 1);
+    if (auto* newline = static_cast<char*>(std::memchr(start, '\n', window))) {
+      char* last = newline;
+      if (newline > start && newline[-1] == '\r') {
+        last = newline - 1;
+        *last = '\n';
+      }
+      const auto length = static_cast<std::size_t>(last - start) + 1;
+      if (length <= kHexLineReadLimit) {
+        position_ = static_cast<std::size_t>(newline - raw_.data()) + 1;
+        line = std::string_view(start, length);
+        return true;
+      }
+      if (last != newline)
+        *last = '\r';  // too long after all: the general way below reads it
+    }
+  }
   std::size_t length = 0;
   while (length < kHexLineReadLimit) {
-    int c = Get();
-    if (c < 0)
+    if (position_ == end_ && !Refill())
       break;
+    // Copy the run of ordinary characters straight from the buffer.
+    const char* from = raw_.data() + position_;
+    const std::size_t run = std::min(end_ - position_, kHexLineReadLimit - length);
+    std::size_t n = 0;
+    while (n < run && from[n] != '\r' && from[n] != '\n') {
+      line_[length + n] = from[n];
+      ++n;
+    }
+    length += n;
+    position_ += n;
+    if (n == run)
+      continue;  // the buffer or the read is used up
+    int c = Get();
     if (c == '\r' && Peek() == '\n')
       c = Get();
     line_[length++] = static_cast<char>(c);
