@@ -1,5 +1,7 @@
 #include "console_options.h"
 
+#include <iostream>
+
 #include "exit_codes.h"
 
 namespace {
@@ -155,4 +157,24 @@ std::string ConsoleUsage(const std::string& programName) {
          "once (the port is still closed properly), a third ends the program on the spot.\n"
          "\n" +
          ExitCodeHelp();
+}
+
+int ReadCommandLine(int argc, char** argv, const std::string& programName,
+                    const std::string& version, ConsoleOptions& options) {
+  const ParseResult parsed =
+      ParseConsoleArguments(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
+  if (!parsed.ok) {
+    std::cerr << programName << ": " << parsed.error << "\nTry '" << programName << " --help'.\n";
+    return ToInt(ExitCode::kUsage);
+  }
+  options = parsed.options;
+  if (options.command == ConsoleCommand::kHelp) {
+    std::cout << ConsoleUsage(programName);
+    return ToInt(ExitCode::kSuccess);
+  }
+  if (options.command == ConsoleCommand::kVersion) {
+    std::cout << programName << " " << version << "\n";
+    return ToInt(ExitCode::kSuccess);
+  }
+  return -1;
 }

@@ -33,3 +33,8 @@ ParseResult ParseConsoleArguments(const std::vector<std::string>& arguments);
 
 // The --help text for the program called `programName`.
 std::string ConsoleUsage(const std::string& programName);
+
+// Reads the command line and answers --help, --version and usage errors itself. Returns the
+// exit status when the program is done, or -1 with `options` filled for the real work.
+int ReadCommandLine(int argc, char** argv, const std::string& programName,
+                    const std::string& version, ConsoleOptions& options);

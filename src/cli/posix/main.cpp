@@ -50,20 +50,9 @@ std::string BaseNameWithoutExtension(const std::string& path) {
 int main(int argc, char** argv) {
   const std::string programPath = ProgramPath(argc > 0 ? argv[0] : nullptr);
   const std::string programName = BaseNameWithoutExtension(programPath);
-  const ParseResult parsed =
-      ParseConsoleArguments(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
-  if (!parsed.ok) {
-    std::cerr << programName << ": " << parsed.error << "\nTry '" << programName << " --help'.\n";
-    return ToInt(ExitCode::kUsage);
-  }
-  const ConsoleOptions& options = parsed.options;
-  if (options.command == ConsoleCommand::kHelp) {
-    std::cout << ConsoleUsage(programName);
-    return ToInt(ExitCode::kSuccess);
-  }
-  if (options.command == ConsoleCommand::kVersion) {
-    std::cout << programName << " " << kVersion << "\n";
-    return ToInt(ExitCode::kSuccess);
+  ConsoleOptions options;
+  if (const int done = ReadCommandLine(argc, argv, programName, kVersion, options); done >= 0) {
+    return done;
   }
 
   // The port first: a device path becomes a COM number before the port list is made.

@@ -39,20 +39,10 @@ std::string DirectoryOf(const std::string& path) {
 int main(int argc, char** argv) {
   const std::string programPath = ProgramPath();
   const std::string programName = ApplicationNameFromModulePath(programPath);
-  const ParseResult parsed =
-      ParseConsoleArguments(std::vector<std::string>(argv + (argc > 0 ? 1 : 0), argv + argc));
-  if (!parsed.ok) {
-    std::cerr << programName << ": " << parsed.error << "\nTry '" << programName << " --help'.\n";
-    return ToInt(ExitCode::kUsage);
-  }
-  const ConsoleOptions& options = parsed.options;
-  if (options.command == ConsoleCommand::kHelp) {
-    std::cout << ConsoleUsage(programName);
-    return ToInt(ExitCode::kSuccess);
-  }
-  if (options.command == ConsoleCommand::kVersion) {
-    std::cout << programName << " " << PROGRAM_VERSION << "\n";
-    return ToInt(ExitCode::kSuccess);
+  ConsoleOptions options;
+  if (const int done = ReadCommandLine(argc, argv, programName, PROGRAM_VERSION, options);
+      done >= 0) {
+    return done;
   }
   int port = 0;
   if (!options.port.empty()) {
