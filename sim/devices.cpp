@@ -87,31 +87,31 @@ Devices::Devices(const ModuleParams& module, const Scenario& scenario, const Opt
 
 Devices::~Devices() = default;
 
-uint64_t Devices::Internal(uint32_t nowMs) {
+uint64_t Devices::Internal(uint32_t now) {
   if (!clockStarted_) {
     clockStarted_ = true;
-    lastExternalMs_ = nowMs;
+    lastExternal_ = now;
   }
-  const uint32_t passed = nowMs - lastExternalMs_;
+  const uint32_t passed = now - lastExternal_;
   if (passed < 0x80000000u) {
-    internalMs_ += passed;
-    lastExternalMs_ = nowMs;
+    internalTicks_ += passed;
+    lastExternal_ = now;
   }
-  return Ms(internalMs_);
+  return internalTicks_ * options_.tickUs;
 }
 
 uint64_t Devices::ByteTimeUs() const {
   return (10'000'000 + baseBaud_ - 1) / baseBaud_;
 }
 
-void Devices::AdvanceTo(uint32_t nowMs) {
-  timeline_.RunUntil(Internal(nowMs));
+void Devices::AdvanceTo(uint32_t now) {
+  timeline_.RunUntil(Internal(now));
 }
 
-void Devices::PcOpened(const LineSettings& settings, uint32_t nowMs) {
-  AdvanceTo(nowMs);
+void Devices::PcOpened(const LineSettings& settings, uint32_t now) {
+  AdvanceTo(now);
   if (pcOpen_)
-    PcClosed(nowMs);
+    PcClosed(now);
   pcOpen_ = true;
   understood_ = settings.baud == baseBaud_ && settings.dataBits == 8 &&
                 settings.parity == Parity::kNone && settings.stopBits == StopBits::kOne;
@@ -120,8 +120,8 @@ void Devices::PcOpened(const LineSettings& settings, uint32_t nowMs) {
                         (understood_ ? "" : ": the base station cannot make it out"));
 }
 
-void Devices::PcClosed(uint32_t nowMs) {
-  AdvanceTo(nowMs);
+void Devices::PcClosed(uint32_t now) {
+  AdvanceTo(now);
   if (!pcOpen_)
     return;
   pcOpen_ = false;
@@ -129,24 +129,24 @@ void Devices::PcClosed(uint32_t nowMs) {
   log_.Add(kSource, "PC closes the port");
 }
 
-void Devices::FromPc(const uint8_t* data, size_t length, uint32_t nowMs) {
-  AdvanceTo(nowMs);
+void Devices::FromPc(const uint8_t* data, size_t length, uint32_t now) {
+  AdvanceTo(now);
   if (!pcOpen_ || length == 0)
     return;
   sessions_.back().written.insert(sessions_.back().written.end(), data, data + length);
   if (!understood_)
     return;  // garbled on the wire: the base station sees only line errors
   baseReceived_.insert(baseReceived_.end(), data, data + length);
-  const uint64_t now = timeline_.Now();
+  const uint64_t nowUs = timeline_.Now();
   if (!options_.emulateWireTime) {
     std::vector<uint8_t> bytes(data, data + length);
-    timeline_.At(now, [this, bytes] {
+    timeline_.At(nowUs, [this, bytes] {
       for (uint8_t byte : bytes) base_->FromPc(byte);
     });
     return;
   }
   for (size_t i = 0; i < length; ++i) {
-    toBaseFreeUs_ = std::max(now, toBaseFreeUs_) + ByteTimeUs();
+    toBaseFreeUs_ = std::max(nowUs, toBaseFreeUs_) + ByteTimeUs();
     const uint8_t byte = data[i];
     timeline_.At(toBaseFreeUs_, [this, byte] { base_->FromPc(byte); });
   }
@@ -170,43 +170,44 @@ size_t Devices::Arrived() const {
   return count;
 }
 
-size_t Devices::ToPcAvailable(uint32_t nowMs) {
-  AdvanceTo(nowMs);
+size_t Devices::ToPcAvailable(uint32_t now) {
+  AdvanceTo(now);
   return Arrived();
 }
 
-size_t Devices::ReadToPc(uint8_t* buffer, size_t max, uint32_t nowMs) {
-  AdvanceTo(nowMs);
+size_t Devices::ReadToPc(uint8_t* buffer, size_t max, uint32_t now) {
+  AdvanceTo(now);
   const size_t count = std::min(max, Arrived());
   for (size_t i = 0; i < count; ++i) buffer[i] = toPc_[i].byte;
   toPc_.erase(toPc_.begin(), toPc_.begin() + static_cast<std::ptrdiff_t>(count));
   return count;
 }
 
-void Devices::PurgeToPc(uint32_t nowMs) {
-  AdvanceTo(nowMs);
+void Devices::PurgeToPc(uint32_t now) {
+  AdvanceTo(now);
   toPc_.erase(toPc_.begin(), toPc_.begin() + static_cast<std::ptrdiff_t>(Arrived()));
 }
 
-void Devices::PressSetupButton(uint32_t atMs) {
+void Devices::PressSetupButton(uint32_t when) {
   if (!clockStarted_)
-    Internal(atMs);
-  const uint64_t now = Internal(lastExternalMs_);
-  const uint32_t ahead = atMs - lastExternalMs_;
-  const uint64_t at = ahead < 0x80000000u ? now + Ms(ahead) : now;
+    Internal(when);
+  const uint64_t now = Internal(lastExternal_);
+  const uint32_t ahead = when - lastExternal_;
+  const uint64_t at = ahead < 0x80000000u ? now + uint64_t{ahead} * options_.tickUs : now;
   timeline_.At(at, [this] { module_->PressSetupButton(); });
 }
 
-uint32_t Devices::MsUntilNextActivity(uint32_t nowMs, uint32_t cap) {
-  AdvanceTo(nowMs);
+uint32_t Devices::TicksUntilNextActivity(uint32_t now, uint32_t cap) {
+  AdvanceTo(now);
   uint64_t next = timeline_.NextEventTime();
   const size_t arrived = Arrived();
   if (arrived < toPc_.size())
     next = std::min(next, toPc_[arrived].arrivalUs);
   if (next == UINT64_MAX)
     return cap;
-  const uint64_t waitMs = (next - timeline_.Now() + 999) / 1000;
-  return static_cast<uint32_t>(std::min<uint64_t>(waitMs, cap));
+  const uint64_t tick = options_.tickUs;
+  const uint64_t wait = (next - timeline_.Now() + tick - 1) / tick;
+  return static_cast<uint32_t>(std::min<uint64_t>(wait, cap));
 }
 
 const std::vector<std::string>& Devices::CommandLog() const {

@@ -17,6 +17,9 @@ namespace sim {
 class BaseStation;
 
 struct Options {
+  // The unit of the tick counts callers pass in: milliseconds by default; the standalone
+  // program passes microseconds so that replies are not held to the next whole millisecond.
+  uint32_t tickUs = 1000;
   uint32_t baseBaud = 9600;       // the only rate at which the base station understands
   bool emulateWireTime = false;   // each byte takes 10 bits at the baud rate, both ways
   uint32_t hopLatencyMs = 5;      // one radio packet through the air
@@ -58,21 +61,21 @@ class Devices {
   Devices& operator=(const Devices&) = delete;
 
   // The PC's side of the serial line.
-  void PcOpened(const LineSettings& settings, uint32_t nowMs);
-  void PcClosed(uint32_t nowMs);
-  void FromPc(const uint8_t* data, size_t length, uint32_t nowMs);
-  void AdvanceTo(uint32_t nowMs);
-  size_t ToPcAvailable(uint32_t nowMs);
-  size_t ReadToPc(uint8_t* buffer, size_t max, uint32_t nowMs);
+  void PcOpened(const LineSettings& settings, uint32_t now);
+  void PcClosed(uint32_t now);
+  void FromPc(const uint8_t* data, size_t length, uint32_t now);
+  void AdvanceTo(uint32_t now);
+  size_t ToPcAvailable(uint32_t now);
+  size_t ReadToPc(uint8_t* buffer, size_t max, uint32_t now);
   // Drops what has arrived at the PC; bytes still on the wire arrive later.
-  void PurgeToPc(uint32_t nowMs);
+  void PurgeToPc(uint32_t now);
   bool PcOpen() const { return pcOpen_; }
 
   // The user presses the module's Setup button at that tick count (now, if it has passed).
-  void PressSetupButton(uint32_t atMs);
+  void PressSetupButton(uint32_t when);
 
-  // Milliseconds until something is due (an event or a byte reaching the PC), at most `cap`.
-  uint32_t MsUntilNextActivity(uint32_t nowMs, uint32_t cap);
+  // Ticks until something is due (an event or a byte reaching the PC), at most `cap`.
+  uint32_t TicksUntilNextActivity(uint32_t now, uint32_t cap);
 
   // What happened.
   const std::vector<PcSession>& Sessions() const { return sessions_; }
@@ -101,7 +104,7 @@ class Devices {
   std::vector<std::string> SetupReportLines() const { return module_->ReportLines(); }
 
  private:
-  uint64_t Internal(uint32_t nowMs);
+  uint64_t Internal(uint32_t now);  // microseconds on the timeline
   uint64_t ByteTimeUs() const;
   void ToPc(const std::vector<uint8_t>& bytes);
   size_t Arrived() const;
@@ -119,8 +122,8 @@ class Devices {
   std::unique_ptr<Module> module_;
 
   bool clockStarted_ = false;
-  uint32_t lastExternalMs_ = 0;
-  uint64_t internalMs_ = 0;
+  uint32_t lastExternal_ = 0;
+  uint64_t internalTicks_ = 0;
 
   bool pcOpen_ = false;
   bool understood_ = false;

@@ -55,32 +55,33 @@ void PtyLink::RemoveLink() {
   link_.clear();
 }
 
-bool PtyLink::Wait(int waitMs) {
+bool PtyLink::Wait(int waitUs) {
   pollfd entry{master_, static_cast<short>(POLLIN | (toPc_.empty() ? 0 : POLLOUT)), 0};
-  if (poll(&entry, 1, waitMs) < 0)
+  const timespec timeout{waitUs / 1000000, static_cast<long>(waitUs % 1000000) * 1000};
+  if (ppoll(&entry, 1, &timeout, nullptr) < 0)
     entry.revents = 0;  // interrupted by a signal
   readable_ = (entry.revents & POLLIN) != 0;
   const bool hangUp = (entry.revents & POLLHUP) != 0;
   // With nobody on the terminal side the master reports a hang-up at once; do not spin.
-  if (hangUp && waitMs > 0)
-    usleep(static_cast<useconds_t>(waitMs) * 1000);
+  if (hangUp && waitUs > 0)
+    usleep(static_cast<useconds_t>(waitUs));
   return hangUp;
 }
 
-void PtyLink::Exchange(Devices& devices, uint32_t nowMs, bool hangUp) {
+void PtyLink::Exchange(Devices& devices, uint32_t now, bool hangUp) {
   if (hangUp) {
     if (pcOpen_) {
-      devices.PcClosed(nowMs);
+      devices.PcClosed(now);
       pcOpen_ = false;
       toPc_.clear();
     }
-    devices.AdvanceTo(nowMs);
+    devices.AdvanceTo(now);
     return;
   }
   LineSettings settings;
   if (ReadPtyLineSettings(master_, settings) && (!pcOpen_ || !SameSettings(settings, settings_))) {
     // A new opening, or new settings on the open port: the base station hears the new rate.
-    devices.PcOpened(settings, nowMs);
+    devices.PcOpened(settings, now);
     settings_ = settings;
     pcOpen_ = true;
     toPc_.clear();
@@ -89,21 +90,21 @@ void PtyLink::Exchange(Devices& devices, uint32_t nowMs, bool hangUp) {
     uint8_t buffer[4096];
     const ssize_t count = read(master_, buffer, sizeof buffer);
     if (count > 0) {
-      devices.FromPc(buffer, static_cast<size_t>(count), nowMs);
+      devices.FromPc(buffer, static_cast<size_t>(count), now);
     } else if (count < 0 && errno == EIO && pcOpen_) {
-      devices.PcClosed(nowMs);
+      devices.PcClosed(now);
       pcOpen_ = false;
       toPc_.clear();
     }
   }
-  devices.AdvanceTo(nowMs);
+  devices.AdvanceTo(now);
   if (!pcOpen_)
     return;
-  const size_t available = devices.ToPcAvailable(nowMs);
+  const size_t available = devices.ToPcAvailable(now);
   if (available > 0) {
     const size_t old = toPc_.size();
     toPc_.resize(old + available);
-    toPc_.resize(old + devices.ReadToPc(toPc_.data() + old, available, nowMs));
+    toPc_.resize(old + devices.ReadToPc(toPc_.data() + old, available, now));
   }
   if (!toPc_.empty()) {
     const ssize_t written = write(master_, toPc_.data(), toPc_.size());

@@ -28,17 +28,17 @@ class PtyLink {
   bool MakeLink(const std::string& path, std::string& error);
   void RemoveLink();
 
-  // Waits up to `waitMs` for the PC, then moves bytes both ways at tick `nowMs()`.
+  // Waits up to `waitUs` microseconds for the PC, then moves bytes both ways at tick `now()`.
   template <typename Now>
-  void Step(Devices& devices, Now nowMs, int waitMs) {
-    const bool hangUp = Wait(waitMs);
-    Exchange(devices, nowMs(), hangUp);
+  void Step(Devices& devices, Now now, int waitUs) {
+    const bool hangUp = Wait(waitUs);
+    Exchange(devices, now(), hangUp);
   }
   bool PcOpen() const { return pcOpen_; }
 
  private:
-  bool Wait(int waitMs);
-  void Exchange(Devices& devices, uint32_t nowMs, bool hangUp);
+  bool Wait(int waitUs);
+  void Exchange(Devices& devices, uint32_t now, bool hangUp);
 
   int master_ = -1;
   std::string terminalPath_;

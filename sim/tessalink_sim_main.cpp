@@ -22,11 +22,13 @@ void OnSignal(int signal) {
   stopSignal = signal;
 }
 
-uint32_t NowMs() {
+// The simulated devices run on microsecond ticks here: a reply is due at a moment that is
+// not a whole millisecond, and a real device does not wait for the next one.
+uint32_t NowUs() {
   timespec now{};
   clock_gettime(CLOCK_MONOTONIC, &now);
-  return static_cast<uint32_t>(static_cast<uint64_t>(now.tv_sec) * 1000 +
-                               static_cast<uint64_t>(now.tv_nsec) / 1000000);
+  return static_cast<uint32_t>(static_cast<uint64_t>(now.tv_sec) * 1000000 +
+                               static_cast<uint64_t>(now.tv_nsec) / 1000);
 }
 
 const char kUsage[] =
@@ -194,6 +196,7 @@ int main(int argc, char** argv) {
     log = &logFile;
   }
 
+  settings.options.tickUs = 1;
   sim::Devices devices(settings.module, settings.scenario, settings.options);
   if (log) {
     devices.SetLogHook([log](const sim::EventLog::Entry& entry) {
@@ -208,11 +211,11 @@ int main(int argc, char** argv) {
   bool imageWritten = false;
   uint32_t completedAt = 0;
   while (!stopSignal) {
-    const int waitMs = static_cast<int>(devices.MsUntilNextActivity(NowMs(), 10));
-    pty.Step(devices, NowMs, waitMs > 0 ? waitMs : 1);
+    const int waitUs = static_cast<int>(devices.TicksUntilNextActivity(NowUs(), 10000));
+    pty.Step(devices, NowUs, waitUs > 0 ? waitUs : 1);
     if (devices.UpdateComplete() && !imageWritten) {
       imageWritten = true;
-      completedAt = NowMs();
+      completedAt = NowUs();
       if (!settings.imageOut.empty() && !WriteImage(settings.imageOut, devices.FirmwareImage()))
         std::cerr << "tessalink-sim: cannot write " << settings.imageOut << "\n";
     }
@@ -220,7 +223,7 @@ int main(int argc, char** argv) {
       imageWritten = false;
     // Let the update program finish its exchange with the base station before going away.
     if (imageWritten && settings.exitAfterUpdate &&
-        (!pty.PcOpen() || NowMs() - completedAt >= 5000))
+        (!pty.PcOpen() || NowUs() - completedAt >= 5000000))
       break;
   }
   pty.RemoveLink();

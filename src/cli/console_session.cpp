@@ -50,8 +50,13 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
   std::ifstream file(path, std::ios::binary);
   if (!file)
     return false;
-  bytes.assign(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-  return !file.bad();
+  file.seekg(0, std::ios::end);
+  const std::streamoff length = file.tellg();
+  if (length < 0)
+    return false;
+  file.seekg(0, std::ios::beg);
+  bytes.resize(static_cast<std::size_t>(length));
+  return static_cast<bool>(file.read(reinterpret_cast<char*>(bytes.data()), length));
 }
 
 bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
