@@ -240,6 +240,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   FUZZ_CHECK(!firmware.dir.Exists("Hex.tmp"), "the page image is deleted");
   FUZZ_CHECK(controls.waitCursorDepth == 0, "the wait cursor is gone");
   FUZZ_CHECK(dlg.BorrowedPort() == -1, "a borrowed port is given back");
+  if (!companion.posted.empty()) {
+    FUZZ_CHECK(companion.posted.front().wParam == msg::kCompanionRelease &&
+                   companion.posted.back().wParam == msg::kCompanionTakeBack,
+               "the companion program gets its port back after lending it");
+  }
 
   bool everyPageSent = false, endMarkSent = false;
   CheckFrames(devices.requests, firmware.image, everyPageSent, endMarkSent);
