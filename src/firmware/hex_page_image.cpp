@@ -58,25 +58,70 @@ bool DecodeData(std::string_view line, int count, uint8_t* data, unsigned& sum) 
   return bad >= 0;
 }
 
+// What is wrong with the two-digit field at `position` that ReadByteField refused.
+HexProblem FieldProblem(std::string_view line, std::size_t position, const char* field, bool cut) {
+  HexProblem problem;
+  problem.field = field;
+  for (std::size_t i = position; i < position + 2; ++i) {
+    if (i >= line.size() || line[i] == '\n') {
+      problem.kind = cut ? HexProblem::Kind::kLineTooLong : HexProblem::Kind::kLineEndsInField;
+      return problem;
+    }
+    if (HexDigit(line[i]) < 0) {
+      problem.kind = HexProblem::Kind::kNotHexDigit;
+      problem.column = i + 1;
+      problem.character = line[i];
+      return problem;
+    }
+  }
+  return problem;
+}
+
 // Only the record decides: the image is left as far as it got.
-bool ConvertRecords(HexLineReader& reader, std::vector<uint8_t>& image) {
+bool ConvertRecords(HexLineReader& reader, std::vector<uint8_t>& image, HexProblem& problem) {
   std::size_t highWater = kPageSize - 1;
   std::string_view line;
-  if (!reader.Next(line))
-    return false;  // empty file
+  std::size_t lineNumber = 0;
+  // The piece is the rest of a line longer than one read: whatever stops the conversion
+  // there, the line was too long.
+  bool continuation = false;
+  auto stop = [&](HexProblem found) {
+    problem = continuation ? HexProblem{HexProblem::Kind::kLineTooLong} : found;
+    problem.line = lineNumber;
+    return false;
+  };
+  if (!reader.Next(line)) {
+    problem.kind = HexProblem::Kind::kEmptyFile;
+    return false;
+  }
   for (;;) {
-    if (line[0] != ':')
-      return false;
-    int count = 0, high = 0, low = 0, type = 0;
-    if (!ReadByteField(line, 1, count) || !ReadByteField(line, 3, high) ||
-        !ReadByteField(line, 5, low) || !ReadByteField(line, 7, type)) {
-      return false;
+    if (!continuation)
+      ++lineNumber;
+    const bool cut = line.size() == kHexLineReadLimit && line.back() != '\n';
+    if (line[0] != ':') {
+      HexProblem found{line[0] == '\n' ? HexProblem::Kind::kBlankLine
+                                       : HexProblem::Kind::kBadStartCode};
+      found.column = 1;
+      found.character = line[0];
+      return stop(found);
     }
+    int count = 0, high = 0, low = 0, type = 0;
+    if (!ReadByteField(line, 1, count))
+      return stop(FieldProblem(line, 1, "byte count", cut));
+    if (!ReadByteField(line, 3, high))
+      return stop(FieldProblem(line, 3, "address", cut));
+    if (!ReadByteField(line, 5, low))
+      return stop(FieldProblem(line, 5, "address", cut));
+    if (!ReadByteField(line, 7, type))
+      return stop(FieldProblem(line, 7, "record type", cut));
     // The end-of-file record's own data and checksum are not looked at, nor anything after.
     if (type == 0x01)
       return true;
-    if (type != 0x00)
-      return false;
+    if (type != 0x00) {
+      HexProblem found{HexProblem::Kind::kUnsupportedType};
+      found.found = static_cast<unsigned>(type);
+      return stop(found);
+    }
     const std::size_t address = static_cast<std::size_t>(high) * 256 + low;
     unsigned sum = static_cast<unsigned>(count + high + low + type);
     uint8_t data[255];
@@ -95,8 +140,9 @@ bool ConvertRecords(HexLineReader& reader, std::vector<uint8_t>& image) {
       // conversion.
       for (int k = 0; k < count; ++k) {
         int value = 0;
-        if (!ReadByteField(line, 9 + 2 * static_cast<std::size_t>(k), value))
-          return false;
+        const std::size_t position = 9 + 2 * static_cast<std::size_t>(k);
+        if (!ReadByteField(line, position, value))
+          return stop(FieldProblem(line, position, "data", cut));
         const std::size_t offset = address + static_cast<std::size_t>(k);
         if (offset > highWater) {
           highWater = (offset / kPageSize + 1) * kPageSize - 1;
@@ -106,12 +152,22 @@ bool ConvertRecords(HexLineReader& reader, std::vector<uint8_t>& image) {
       }
     }
     int checksum = 0;
-    if (!ReadByteField(line, 9 + 2 * static_cast<std::size_t>(count), checksum))
+    const std::size_t checksumPosition = 9 + 2 * static_cast<std::size_t>(count);
+    if (!ReadByteField(line, checksumPosition, checksum))
+      return stop(FieldProblem(line, checksumPosition, "checksum", cut));
+    const unsigned expected = (0x100 - (sum & 0xFF)) & 0xFF;
+    if (expected != static_cast<unsigned>(checksum)) {
+      HexProblem found{HexProblem::Kind::kChecksum};
+      found.expected = expected;
+      found.found = static_cast<unsigned>(checksum);
+      return stop(found);
+    }
+    if (!reader.Next(line)) {
+      problem.kind = HexProblem::Kind::kNoEndOfFile;
+      problem.line = lineNumber;
       return false;
-    if (((0x100 - (sum & 0xFF)) & 0xFF) != static_cast<unsigned>(checksum))
-      return false;
-    if (!reader.Next(line))
-      return false;  // no end-of-file record
+    }
+    continuation = cut;
   }
 }
 }  // namespace
@@ -197,7 +253,7 @@ bool HexLineReader::Next(std::string_view& line) {
 PageImageResult ConvertHexToPageImage(HexLineReader& reader) {
   PageImageResult result;
   result.image.assign(kPageSize, 0xFF);
-  result.valid = ConvertRecords(reader, result.image);
+  result.valid = ConvertRecords(reader, result.image, result.problem);
   return result;
 }
 

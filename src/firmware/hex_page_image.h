@@ -42,6 +42,29 @@ class HexLineReader {
   char line_[kHexLineReadLimit + 1] = {};
 };
 
+// Where and why a conversion stopped, so that a person can mend the file.
+struct HexProblem {
+  enum class Kind {
+    kNone,
+    kEmptyFile,        // no line at all
+    kBlankLine,        // where a record was expected
+    kBadStartCode,     // the first character is not ":"
+    kLineEndsInField,  // the line ends inside `field`
+    kNotHexDigit,      // `character` at `column` inside `field`
+    kLineTooLong,      // longer than one read of kHexLineReadLimit characters
+    kUnsupportedType,  // record type `found`
+    kChecksum,         // the record's bytes add up to `expected`, its checksum is `found`
+    kNoEndOfFile,      // the file ends after line `line` without an end-of-file record
+  };
+  Kind kind = Kind::kNone;
+  std::size_t line = 0;    // 1-based; a line too long for one read still counts as one
+  std::size_t column = 0;  // 1-based
+  char character = 0;
+  const char* field = "";  // "byte count", "address", "record type", "data" or "checksum"
+  unsigned expected = 0;
+  unsigned found = 0;
+};
+
 struct PageImageResult {
   // False when the file is not a valid HEX file: a record that does not start with ":", a
   // field that is not two hexadecimal digits inside the line, a record type other than 00
@@ -49,6 +72,8 @@ struct PageImageResult {
   bool valid = false;
   // The image as far as it was built; whole pages, page 0 always present.
   std::vector<uint8_t> image;
+  // Why it is not valid.
+  HexProblem problem;
   std::size_t PageCount() const { return image.size() / kPageSize; }
 };
 
