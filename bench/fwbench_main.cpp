@@ -201,9 +201,6 @@ int Trace(const Options& options) {
       Median(transfer.cycleMs), Quantile(transfer.cycleMs, 0.1), Quantile(transfer.cycleMs, 0.9),
       model.PageCycleMs(), Median(transfer.replyMs), Median(transfer.reactionMs),
       Quantile(transfer.reactionMs, 0.9), Quantile(transfer.reactionMs, 1.0));
-  const double ticked = model.TransferOnMillisecondTicksMs(transfer.frames);
-  std::printf("ticked_ideal_transfer_ms=%.1f\nticked_ratio=%.4f\n", ticked,
-              transfer.TransferMs() / ticked);
   return 0;
 }
 

@@ -1,5 +1,4 @@
 #pragma once
-#include <cmath>
 #include <cstdint>
 
 // What a page transfer through the base station would take with a host that answers at
@@ -30,9 +29,4 @@ struct LinkModel {
   }
   // From writing the version request to writing the end mark.
   double TransferMs(int pages) const { return IdentificationMs() + pages * PageCycleMs(); }
-  // The same on a clock of whole milliseconds, as tessalink-sim keeps its time: an answer
-  // due within a millisecond comes at the next one.
-  double TransferOnMillisecondTicksMs(int pages) const {
-    return std::ceil(IdentificationMs()) + pages * std::ceil(PageCycleMs());
-  }
 };
