@@ -144,9 +144,13 @@ void CFirmwareUpdateDlg::TransferHexPages() {
     return fail(update_texts::kInvalidReady);
   }
 
-  m_serialPort.WriteByte(link::kEndMark);
-  m_serialPort.WriteByte(link::kEndMark);
+  // The end mark gets no reply; a write that fails is the one sign that it never left, and
+  // without it the module does not finish the update.
+  const bool endMarkSent =
+      m_serialPort.WriteByte(link::kEndMark) && m_serialPort.WriteByte(link::kEndMark);
   image.close();
+  if (!endMarkSent)
+    return fail(update_texts::kNoResponse);
   m_platform.profile.WriteInt(main_texts::kSettingsSection, main_texts::kComPortEntry,
                               m_serialPort.PortNumber());
   m_controls.SetText(ids::kResult, "");
