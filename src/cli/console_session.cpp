@@ -237,3 +237,15 @@ ExitCode RunListPortsCommand(ConsoleEnvironment& environment) {
     environment.output.Line("No serial ports found.");
   return ExitCode::kSuccess;
 }
+
+ExitCode RunConsoleCommand(ConsoleEnvironment& environment, const ConsoleOptions& options,
+                           int port) {
+  switch (options.command) {
+    case ConsoleCommand::kCheck:
+      return RunCheckCommand(environment, options);
+    case ConsoleCommand::kListPorts:
+      return RunListPortsCommand(environment);
+    default:
+      return RunUpdateCommand(environment, options, port);
+  }
+}

@@ -47,3 +47,7 @@ ExitCode RunListPortsCommand(ConsoleEnvironment& environment);
 
 // A one-line explanation of an exit status.
 const char* ExitCodeMeaning(ExitCode code);
+
+// The command the options name: update, check or list the ports.
+ExitCode RunConsoleCommand(ConsoleEnvironment& environment, const ConsoleOptions& options,
+                           int port);

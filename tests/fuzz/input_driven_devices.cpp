@@ -168,10 +168,10 @@ std::string InputDrivenDevices::ProperAnswer(const HeardRequest& request, bool a
 bool InputDrivenDevices::Write(const uint8_t* data, uint32_t length) {
   attempted.append(reinterpret_cast<const char*>(data), length);
   const HeardRequest request = exchanges_.Hear(data, length);
+  if (!isOpen || dropped)
+    return false;  // never reached the devices
   if (request.exchange != Exchange::kNone)
     requests.push_back(request);
-  if (!isOpen || dropped)
-    return false;
 
   const uint8_t decision = input_.Take(0);
   const uint32_t delay = kDelays[decision >> 4];
@@ -208,6 +208,8 @@ bool InputDrivenDevices::Write(const uint8_t* data, uint32_t length) {
     }
     case 13:  // the link drops: the adapter is pulled, the device is gone
       dropped = true;
+      if (request.exchange != Exchange::kNone)
+        requests.pop_back();  // this write never reached the devices either
       Forget();
       return false;
     case 14:  // the other answer a working device may give

@@ -66,17 +66,5 @@ int main(int argc, char** argv) {
                                  input,  interrupts, output,  programName, DirectoryOf(programPath),
                                  nullptr};
 
-  ExitCode code = ExitCode::kInternalError;
-  switch (options.command) {
-    case ConsoleCommand::kCheck:
-      code = RunCheckCommand(environment, options);
-      break;
-    case ConsoleCommand::kListPorts:
-      code = RunListPortsCommand(environment);
-      break;
-    default:
-      code = RunUpdateCommand(environment, options, port);
-      break;
-  }
-  return ToInt(code);
+  return ToInt(RunConsoleCommand(environment, options, port));
 }
