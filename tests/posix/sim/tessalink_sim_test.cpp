@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-bool SetTerminalRate(int fd, unsigned baud);
+#include "termios_serial.h"  // SetCustomBaudRate: any rate, 14400 included
 
 namespace {
 
@@ -89,7 +89,7 @@ int OpenTerminal(const std::string& path, unsigned baud) {
   cfmakeraw(&tio);
   tio.c_cflag |= CLOCAL | CREAD;
   tcsetattr(fd, TCSANOW, &tio);
-  SetTerminalRate(fd, baud);
+  SetCustomBaudRate(fd, baud);
   usleep(100000);  // the simulator notices the new rate on its next turn
   return fd;
 }
