@@ -32,6 +32,9 @@ class RecordFile {
 
  private:
   static constexpr std::intptr_t kClosed = -1;
+  // What Append writes to a file of `size` bytes whose last byte is `last`.
+  static std::string Compose(std::uint64_t size, char last, std::string_view record,
+                             std::string_view headerIfEmpty);
   // Sets Error() to "<what> <path>: <reason>" and returns false.
   bool Fail(const char* what, const std::string& reason);
 

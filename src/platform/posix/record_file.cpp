@@ -42,11 +42,6 @@ struct LockGuard {
 };
 }  // namespace
 
-bool RecordFile::Fail(const char* what, const std::string& reason) {
-  error_ = std::string(what) + " " + path_ + ": " + reason;
-  return false;
-}
-
 bool RecordFile::Open(const std::string& path) {
   Close();
   path_ = path;
@@ -83,17 +78,10 @@ bool RecordFile::Append(std::string_view record, std::string_view headerIfEmpty)
   if (fstat(fd, &status) != 0)
     return Fail("cannot read", SystemReason());
   const off_t sizeBefore = status.st_size;
-  std::string bytes;
-  if (sizeBefore == 0) {
-    bytes.append(headerIfEmpty);
-  } else {
-    char last = 0;
-    if (RetryOnSignal([&] { return pread(fd, &last, 1, sizeBefore - 1); }) != 1)
-      return Fail("cannot read", SystemReason());
-    if (last != '\n')
-      bytes += '\n';
-  }
-  bytes.append(record);
+  char last = 0;
+  if (sizeBefore > 0 && RetryOnSignal([&] { return pread(fd, &last, 1, sizeBefore - 1); }) != 1)
+    return Fail("cannot read", SystemReason());
+  const std::string bytes = Compose(sizeBefore, last, record, headerIfEmpty);
 
   for (std::size_t written = 0; written < bytes.size();) {
     const ssize_t n =

@@ -54,11 +54,6 @@ void CutBackTo(HANDLE file, std::uint64_t size) {
 }
 }  // namespace
 
-bool RecordFile::Fail(const char* what, const std::string& reason) {
-  error_ = std::string(what) + " " + path_ + ": " + reason;
-  return false;
-}
-
 bool RecordFile::Open(const std::string& path) {
   Close();
   path_ = path;
@@ -93,19 +88,14 @@ bool RecordFile::Append(std::string_view record, std::string_view headerIfEmpty)
   if (!GetFileSizeEx(file, &size))
     return Fail("cannot read", SystemReason());
   const auto sizeBefore = static_cast<std::uint64_t>(size.QuadPart);
-  std::string bytes;
-  if (sizeBefore == 0) {
-    bytes.append(headerIfEmpty);
-  } else {
-    char last = 0;
+  char last = 0;
+  if (sizeBefore > 0) {
     DWORD got = 0;
     OVERLAPPED lastPlace = At(sizeBefore - 1);
     if (!ReadFile(file, &last, 1, &got, &lastPlace) || got != 1)
       return Fail("cannot read", SystemReason());
-    if (last != '\n')
-      bytes += '\n';
   }
-  bytes.append(record);
+  const std::string bytes = Compose(sizeBefore, last, record, headerIfEmpty);
 
   for (std::size_t written = 0; written < bytes.size();) {
     const auto chunk = static_cast<DWORD>(std::min<std::size_t>(bytes.size() - written, 1u << 30));
