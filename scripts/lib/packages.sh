@@ -15,6 +15,8 @@ ensure_packages() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
-# What building and testing needs.
-BUILD_PACKAGES=(cmake make g++ googletest libgtest-dev mingw-w64 g++-mingw-w64-x86-64)
+# What building and testing needs. The console program uses libcrypto (libssl-dev) for SHA-256
+# and the header-only JSON library on both toolchains.
+BUILD_PACKAGES=(cmake make g++ googletest libgtest-dev mingw-w64 g++-mingw-w64-x86-64
+  libssl-dev nlohmann-json3-dev)
 TEST_PACKAGES=(wine wine64 xvfb x11-utils xdotool imagemagick srecord socat clang libclang-rt-14-dev)

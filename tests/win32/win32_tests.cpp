@@ -1,15 +1,19 @@
 // Tests of the Windows side, run under Wine by the wine label: the device-control block, the
 // registry profile and port list, the companion window scan, the dialog controls of a real
-// window and the modal dialog host.
+// window, the modal dialog host, and the console program's SHA-256 and record file.
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
 
 #include "firmware_update_app.h"
+#include "record_file.h"
 #include "registry_port_list.h"
 #include "registry_profile_store.h"
+#include "report_records.h"
+#include "sha256.h"
 #include "ui/control_ids.h"
 #include "win32_api.h"
 #include "win32_companion_windows.h"
@@ -377,9 +381,109 @@ void ModalHostRoutesTimersCommandsAndResult() {
   CHECK_EQ(dialog.destroyed, 1);
 }
 
+void Sha256MatchesTheStandardVectors() {
+  currentTest = "sha256";
+  for (const auto& [text, hex] : report_test::kSha256Vectors) {
+    const std::vector<std::uint8_t> bytes(text.begin(), text.end());
+    const auto digest = Sha256(bytes);
+    CHECK(digest.has_value());
+    if (digest)
+      CHECK_EQ(Sha256Hex(*digest), std::string(hex));
+  }
+}
+
+// A fresh folder in the temporary folder, removed with its files.
+struct ScratchFolder {
+  std::string path;
+  ScratchFolder() {
+    char temp[MAX_PATH + 1] = {};
+    GetTempPathA(sizeof temp, temp);
+    path = std::string(temp) + "KorvaneRecords" + std::to_string(GetCurrentProcessId()) + "\\";
+    CreateDirectoryA(path.c_str(), nullptr);
+  }
+  ~ScratchFolder() {
+    for (const char* name : {"report.csv", "report.jsonl"}) DeleteFileA((path + name).c_str());
+    RemoveDirectoryA(path.c_str());
+  }
+  std::string Read(const char* name) const {
+    std::string content;
+    if (FILE* file = std::fopen((path + name).c_str(), "rb")) {
+      for (int c; (c = std::fgetc(file)) != EOF;) content += static_cast<char>(c);
+      std::fclose(file);
+    }
+    return content;
+  }
+};
+
+void RecordFileKeepsWhatIsThereAndStartsEachRecordOnALineOfItsOwn() {
+  currentTest = "record file";
+  for (const auto& c : report_test::kAppendCases) {
+    ScratchFolder folder;
+    const std::string path = folder.path + "report.csv";
+    if (c.before != nullptr) {
+      FILE* file = std::fopen(path.c_str(), "wb");
+      std::fputs(c.before, file);
+      std::fclose(file);
+    }
+    RecordFile file;
+    CHECK(file.Open(path));
+    CHECK(file.Append("r\n", "h\n"));
+    file.Close();
+    CHECK_EQ(folder.Read("report.csv"), std::string(c.after));
+  }
+}
+
+// The two writers are this program again, started with "append FILE WRITER EVENT": they wait
+// for the event, so that they start together.
+int AppendAsWriter(const std::string& path, int writer, const std::string& event) {
+  RecordFile file;
+  HANDLE start = OpenEventA(SYNCHRONIZE, FALSE, event.c_str());
+  if (!file.Open(path) || start == nullptr || WaitForSingleObject(start, 60000) != WAIT_OBJECT_0)
+    return 2;
+  for (int n = 0; n < report_test::kRecordsPerWriter; ++n) {
+    if (!file.Append(report_test::Record(writer, n), report_test::kHeader))
+      return 3;
+  }
+  return 0;
+}
+
+void TwoProgramsAppendingAtOnceLeaveOneHeaderAndWholeRecords() {
+  currentTest = "record file, two writers";
+  ScratchFolder folder;
+  const std::string event = "KorvaneRecordsStart" + std::to_string(GetCurrentProcessId());
+  HANDLE start = CreateEventA(nullptr, TRUE, FALSE, event.c_str());
+  char program[MAX_PATH + 1] = {};
+  GetModuleFileNameA(nullptr, program, sizeof program);
+  std::vector<HANDLE> writers;
+  for (int writer = 0; writer < 2; ++writer) {
+    std::string command = std::string("\"") + program + "\" append \"" + folder.path +
+                          "report.jsonl\" " + std::to_string(writer) + " " + event;
+    STARTUPINFOA startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    CHECK(CreateProcessA(program, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                         &startup, &process));
+    CloseHandle(process.hThread);
+    writers.push_back(process.hProcess);
+  }
+  SetEvent(start);
+  CHECK_EQ(WaitForMultipleObjects(static_cast<DWORD>(writers.size()), writers.data(), TRUE, 120000),
+           static_cast<DWORD>(WAIT_OBJECT_0));
+  for (HANDLE writer : writers) {
+    DWORD code = 99;
+    GetExitCodeProcess(writer, &code);
+    CHECK_EQ(code, 0u);
+    CloseHandle(writer);
+  }
+  CloseHandle(start);
+  CHECK_EQ(report_test::CheckTwoWriters(folder.Read("report.jsonl")), "");
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  if (argc == 5 && std::string(argv[1]) == "append")
+    return AppendAsWriter(argv[2], std::atoi(argv[3]), argv[4]);
   LoadLibraryA("RICHED20.DLL");
   const std::vector<std::pair<const char*, std::function<void()>>> tests = {
       {"DeviceControlBlockHasEveryMemberAsRequired", DeviceControlBlockHasEveryMemberAsRequired},
@@ -391,6 +495,11 @@ int main() {
       {"DialogControlsWorkOnTheMainDialogsWindow", DialogControlsWorkOnTheMainDialogsWindow},
       {"PlacementIsCentredAQuarterFromTheTop", PlacementIsCentredAQuarterFromTheTop},
       {"ModalHostRoutesTimersCommandsAndResult", ModalHostRoutesTimersCommandsAndResult},
+      {"Sha256MatchesTheStandardVectors", Sha256MatchesTheStandardVectors},
+      {"RecordFileKeepsWhatIsThereAndStartsEachRecordOnALineOfItsOwn",
+       RecordFileKeepsWhatIsThereAndStartsEachRecordOnALineOfItsOwn},
+      {"TwoProgramsAppendingAtOnceLeaveOneHeaderAndWholeRecords",
+       TwoProgramsAppendingAtOnceLeaveOneHeaderAndWholeRecords},
   };
   for (const auto& [name, test] : tests) {
     std::printf("%s\n", name);
