@@ -297,6 +297,66 @@ expect_not_highlighted() {
   expect_eq "control $3 not highlighted" "$(highlight_pixels "$@")" 0
 }
 
+# --- screenshots for the user guide -------------------------------------------------------
+# With FWU_GUIDE_SCREENSHOTS=DIR in the environment (scripts/screenshots sets it) the shots
+# that docs/user-guide.md shows are also cropped to their window and written to DIR as small
+# palette PNGs. Without it these functions do nothing, so the tests run as they always do.
+
+# Wine's symbol font for the caption buttons (Debian package fonts-wine), where the program
+# finds it as on Windows: without it the buttons come out as letters. The text fonts stay
+# those of the tests.
+guide_fonts() {
+  [ -n "${FWU_GUIDE_SCREENSHOTS:-}" ] || return 0
+  local marlett=/usr/share/wine/fonts/marlett.ttf
+  [ -f "$marlett" ] || { fail "$marlett is missing: install fonts-wine"; return 0; }
+  cp "$marlett" "$WINEPREFIX/drive_c/windows/Fonts/"
+}
+
+# The firmware file's date and time, which the main dialog shows, the same in every run: a
+# picture regenerated without a change to its window stays byte for byte the same.
+guide_fixed_file_date() {
+  [ -n "${FWU_GUIDE_SCREENSHOTS:-}" ] || return 0
+  touch -d '2008-02-08 14:05:09' "$program_path_unix"/*.hex
+}
+
+# guide_crop NAME LEFT TOP WIDTH HEIGHT: $results/NAME.png, just taken, cut to the rectangle.
+guide_crop() {
+  local dir="${FWU_GUIDE_SCREENSHOTS:-}"
+  [ -n "$dir" ] || return 0
+  mkdir -p "$dir"
+  # No dithering and no time stamps in the file, for the same reason.
+  convert "$results/$1.png" -crop "${4}x${5}+${2}+${3}" +repage +dither -colors 128 -strip \
+    -define png:exclude-chunks=date,time "PNG8:$dir/$1.png" 2>>"$log" ||
+    fail "the guide's screenshot $1 could not be written"
+}
+
+# guide_shot NAME TITLE: the screenshot NAME, cut to the window TITLE.
+guide_shot() {
+  [ -n "${FWU_GUIDE_SCREENSHOTS:-}" ] || return 0
+  local rect
+  rect=$(driver title-rect "$2") || { fail "no window \"$2\" for the guide's $1"; return 0; }
+  # shellcheck disable=SC2086 # the four numbers of the rectangle
+  guide_crop "$1" $rect
+}
+
+# guide_shot_with_prompt NAME: the control-parameter dialog with its flashing prompt on, the
+# moment the guide describes. The prompt's control reads "Static" until the dialog's first
+# timer tick, and the prompt is off for a quarter of a second now and then.
+guide_shot_with_prompt() {
+  [ -n "${FWU_GUIDE_SCREENSHOTS:-}" ] || return 0
+  must wait-text "$parameters_title" 1030 "Press && release the Setup button on Mobile Module." 5000
+  local _
+  for _ in 1 2 3 4 5; do
+    screenshot "$1"
+    if [ "$(highlight_pixels "$1" "$parameters_title" 1030)" -gt 0 ]; then
+      guide_shot "$1" "$parameters_title"
+      return 0
+    fi
+    sleep 0.1
+  done
+  fail "the prompt was off in every try of the guide's $1"
+}
+
 instructions=$'- The Korvane Quorvanta Mobile Module is updated using a Korvane Tessalink configured as a Base unit.\n- Connect the Korvane Tessalink to a serial port on your PC.\n- Select the appropriate serial port (COM1 to COM21).\n- Press the Begin Update button below.\n- After the Korvane Mobile Module Update dialog appears wait for a few seconds before the next step.\n- Put the Quorvanta Mobile Module into the Setup mode.\n- Press the Setup button on the Quorvanta Mobile Module to get the control parameters.\n- Press the Start Update button.\n- Monitor the Firmware Update Status information.\n- A message box will indicate the success of the update.\n'
 
 # --- scenarios ----------------------------------------------------------------------------
@@ -318,10 +378,12 @@ scenario_main_dialog() {
   map_ports "COM5=$pty" "COM12=$pty"
   set_saved_port 12
   install_program kqu-main with-description
+  guide_fixed_file_date
   start_program
   must wait-window "$main_title" 30000
   must wait-text "$main_title" 1009 "Firmware version  =  2.1.0.7" 10000
   screenshot main-dialog
+  guide_shot main-dialog "$main_title"
 
   expect_window_placed "$main_title"
   expect_highlighted main-dialog "$main_title" 1017
@@ -433,6 +495,7 @@ Address:"
     expect_eq "focus on OK" "$(driver focus "$about_title")" 1
     if [ "$opener" == contact-info ]; then
       screenshot about-box
+      guide_shot about-box "$about_title"
       # A click outside the links opens nothing and leaves the focus on OK.
       must click-text "$about_title" 1016 "Quarry"
       sleep 1
@@ -600,16 +663,112 @@ scenario_successful_update() {
   finished=1
 }
 
+# install_larger_firmware BYTES: the firmware file of the program directory replaced by one of
+# BYTES bytes (whole pages), long enough to watch the transfer at the base station's speed.
+install_larger_firmware() {
+  srec_cat -generate 0 "$1" -repeat-string 'KorvaneFirmware' \
+    -o "$program_path_unix/KQM_2_1_0_7.hex" -intel -address-length=2 -Output_Block_Size=16
+  srec_cat "$program_path_unix/KQM_2_1_0_7.hex" -intel -o "$results/expected-image.bin" -binary
+}
+
+# wait_for_simulator TEXT SECONDS: until the simulator's log has a line with TEXT.
+wait_for_simulator() {
+  local _
+  for _ in $(seq $(($2 * 10))); do
+    grep -qF -- "$1" "$results/simulator.log" 2>/dev/null && return 0
+    sleep 0.1
+  done
+  fail "the simulator's log shows no \"$1\" within $2 s"
+}
+
+failure_report=$'No response from the Korvane Quorvanta Module.     \n\nFirmware update terminated.\n\nIf some of the hex file was transferred, the firmware in the Korvane Quorvanta Module may be corrupt.     \n\nYou should retry the firmware update procedure.\n\nIf you continue to have problems, contact Halvenmoor Systems for support.\n     Office hours 8:00 AM to 5:00 PM Eastern Time (UTC-5)\n     (614) 555-0142\n     support@halvenmoor.example\n     www.halvenmoor.example\n\n'
+
+# The radio link dies in the middle of the transfer: the update failure report. The module is
+# left in its boot loader, and the next Begin Update finds it there and completes the update
+# without asking for the control parameters again.
+scenario_interrupted_update() {
+  local link="$results/tessalink" main_rect
+  start_simulator --link "$link" --wire-time --setup-after 6000 --scenario drop-after-page=19
+  map_ports "COM5=$link"
+  set_saved_port ""
+  install_program kqu-interrupted with-description
+  install_larger_firmware 0x2000
+  guide_fixed_file_date
+  start_program
+  must wait-window "$main_title" 30000
+  main_rect=$(driver title-rect "$main_title")
+  must click "$main_title" 2005
+  sleep 0.3
+  must click "$main_title" 1006
+  must wait-window "$parameters_title" 60000
+  guide_shot_with_prompt control-parameters-waiting
+  must wait-enabled "$parameters_title" 1027 30000
+  screenshot control-parameters
+  guide_shot control-parameters "$parameters_title"
+  must click "$parameters_title" 1027
+  must wait-gone "$parameters_title" 10000
+  # The busy dialog answers no questions, but the screen shows its progress.
+  wait_for_simulator "page 9: written" 60
+  screenshot progress
+  # shellcheck disable=SC2086 # the four numbers of the rectangle
+  guide_crop progress $main_rect
+  must wait-window "$error_title" 60000
+  screenshot transfer-failed-box
+  guide_shot transfer-failed-box "$error_title"
+  expect_eq "update failure report" "$(driver message-box "$error_title")" \
+    "$(escape "$failure_report")"
+  expect_text "status" "$main_title" 1010 "Sending hex file page  21  of  32"
+  expect_text "status" "$main_title" 1011 "Firmware update failed"
+  must command "$error_title" 1
+  must wait-gone "$error_title" 10000
+  sleep 1
+  all_ports_enabled_again
+  expect_eq "nothing saved after a broken transfer" "$(saved_port)" ""
+  [ -e "$program_path_unix/Hex.tmp" ] && fail "Hex.tmp left behind"
+
+  # The same port, now to a module waiting in its boot loader.
+  kill "$sim_pid"
+  wait "$sim_pid" || true
+  sim_pid=""
+  mv "$results/simulator.log" "$results/simulator-interrupted.log"
+  start_simulator --link "$link" --scenario bootloader-running \
+    --image-out "$results/received-image.bin"
+  must click "$main_title" 1006
+  must wait-window "$complete_title" 120000
+  screenshot success-box
+  guide_shot success-box "$complete_title"
+  expect_eq "control parameters not asked for again (<RS sent)" \
+    "$(grep -cF 'base station: <RS' "$results/simulator.log")" 0
+  must command "$complete_title" 1
+  must wait-gone "$complete_title" 10000
+  sleep 1
+  screenshot after-update
+  guide_shot after-update "$main_title"
+  expect_text "status" "$main_title" 1010 "Sending hex file page  32  of  32"
+  expect_eq "ComPort saved" "$(saved_port)" 5
+  for _ in $(seq 50); do [ -s "$results/received-image.bin" ] && break; sleep 0.1; done
+  if cmp -s "$results/expected-image.bin" "$results/received-image.bin"; then
+    echo "ok: the module received the whole page image"
+  else
+    fail "the image the module received differs from the HEX file's page image"
+  fi
+  must click "$main_title" 2
+  must wait-gone "$main_title" 10000
+  wait_program_exit
+  finished=1
+}
+
 # --- run ----------------------------------------------------------------------------------
 
 case "$scenario" in
   win32_backends | main_dialog | missing_description | about_box | no_base_station | \
-    cancel_parameters | successful_update) ;;
+    cancel_parameters | successful_update | interrupted_update) ;;
   *) echo "unknown scenario $scenario"; exit 2 ;;
 esac
 
 started=$(date +%s)
 prepare_prefix
+guide_fonts
 start_display
 # An error inside an expansion abandons the function without stopping the script: a scenario
 # counts only when it ran to its last line.
