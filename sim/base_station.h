@@ -52,8 +52,18 @@ class BaseStation {
     kModuleId,   // six bytes of "<@:P"
   };
   void CommandByte(uint8_t byte);
+  // One reader per command family, each false for a byte that fits no command of its family.
+  bool CommandLetter(uint8_t byte);     // after '<'
+  bool RelayCommand(uint8_t byte);      // after "<R"
+  bool RadioCommandByte(uint8_t byte);  // the rest of a "<@:" command
+  bool LengthDigit(uint8_t byte);
+  void Identify();
+  void ReadParameter();
+  void SetParameter();
+  void PassToModule();
   void RelayByte(uint8_t byte);
   void Recognised(const std::string& command);
+  void Reject(uint8_t byte);
   void Reset();
   void ReleaseHeldEscapes();
   void SendFrame(const std::vector<uint8_t>& data, bool expectResponse);

@@ -3,9 +3,7 @@
 #include <signal.h>
 #include <time.h>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iostream>
@@ -13,6 +11,7 @@
 #include <string>
 
 #include "sim/devices.h"
+#include "sim/number_text.h"
 #include "sim/pty_link.h"
 
 namespace {
@@ -50,18 +49,6 @@ const char kUsage[] =
     "  --link PATH            also make PATH a symbolic link to the terminal\n"
     "faults:\n";
 
-bool ParseNumber(const std::string& text, int base, uint64_t limit, uint64_t& value) {
-  if (text.empty())
-    return false;
-  char* end = nullptr;
-  errno = 0;
-  const unsigned long long parsed = std::strtoull(text.c_str(), &end, base);
-  if (errno != 0 || *end != '\0' || text[0] == '-' || parsed > limit)
-    return false;
-  value = parsed;
-  return true;
-}
-
 struct Settings {
   sim::ModuleParams module;
   sim::Scenario scenario;
@@ -75,6 +62,7 @@ struct Settings {
 // False with a message for a bad command line.
 bool ParseArguments(int argc, char** argv, Settings& settings, std::string& error) {
   settings.options.pressSetupAfterReportModeMs = 1000;
+  using sim::ParseNumber;
   for (int i = 1; i < argc; ++i) {
     const std::string option = argv[i];
     if (option == "--help" || option == "-h") {
