@@ -102,6 +102,8 @@ bool BaseStation::CommandLetter(uint8_t byte) {
       Recognised("<W");
       Reset();
       reportMode_ = false;
+      if (releaseHook_)
+        releaseHook_();
       return true;
     case 'R':
       stage_ = Stage::kRelayKind;

@@ -38,6 +38,8 @@ class BaseStation {
   const std::vector<std::string>& Commands() const { return commands_; }
   // Called when "<RS" switches report forwarding on.
   void SetReportModeHook(std::function<void()> hook) { reportModeHook_ = std::move(hook); }
+  // Called after "<W", the PC's last command before it lets go of the base station.
+  void SetReleaseHook(std::function<void()> hook) { releaseHook_ = std::move(hook); }
 
  private:
   enum class Stage {
@@ -97,6 +99,7 @@ class BaseStation {
 
   std::vector<std::string> commands_;
   std::function<void()> reportModeHook_;
+  std::function<void()> releaseHook_;
 };
 
 }  // namespace sim
