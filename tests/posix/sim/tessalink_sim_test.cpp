@@ -13,55 +13,12 @@
 
 #include "../common/sim_program.h"
 #include "temp_directory.h"
-#include "termios_serial.h"  // SetCustomBaudRate: any rate, 14400 included
+#include "terminal_pc.h"
 
 namespace {
 
-using posixtest::SimProgram;
+using namespace posixtest;
 using namespace std::chrono_literals;
-
-// The PC's end: the terminal opened like a serial port, raw, 8N1, at `baud`. Returns once the
-// simulator has taken the opening at that rate as a session of its own.
-int OpenTerminal(const SimProgram& sim, const std::string& path, unsigned baud) {
-  const std::size_t logged = sim.Log().size();
-  const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
-  if (fd < 0)
-    return -1;
-  termios tio{};
-  tcgetattr(fd, &tio);
-  cfmakeraw(&tio);
-  tio.c_cflag |= CLOCAL | CREAD;
-  tcsetattr(fd, TCSANOW, &tio);
-  SetCustomBaudRate(fd, baud);
-  EXPECT_TRUE(sim.WaitForLog("PC opens the port at " + std::to_string(baud) + " baud", logged));
-  return fd;
-}
-
-void Send(int fd, const std::string& bytes) {
-  ASSERT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
-}
-
-// Reads until `count` bytes came or `ms` passed.
-std::string Receive(int fd, size_t count, int ms) {
-  std::string data;
-  posixtest::WaitUntil(
-      [&] {
-        char buffer[512];
-        const ssize_t n = read(fd, buffer, sizeof buffer);
-        if (n > 0)
-          data.append(buffer, static_cast<size_t>(n));
-        return data.size() >= count;
-      },
-      std::chrono::milliseconds(ms));
-  return data;
-}
-
-const std::string kEsc6(6, '\x1b');
-const std::string kIdentification = "\rKV-TSLK-00,2.07\r\n";
-const std::string kStoredFrames(
-    "\x7E\x00\x06\x08\x52\x49\x44\xD1\xD3\x74\x7E\x00\x05\x08\x52\x43\x48\x0E\x0C"
-    "\x7E\x00\x05\x08\x52\x41\x50\x00\x14",
-    28);
 
 struct RateCase {
   unsigned simulatorRate;
