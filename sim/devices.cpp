@@ -17,6 +17,16 @@ std::string Describe(const LineSettings& settings) {
          kParity[static_cast<int>(settings.parity)] +
          (settings.stopBits == StopBits::kTwo ? "2" : "1");
 }
+// A radio as it starts: frame mode 2, destination 0 until told otherwise.
+RadioState FramedRadio(uint16_t panId, uint8_t channel, uint32_t serialHigh, uint32_t serialLow) {
+  RadioState state;
+  state.frameMode = 2;
+  state.panId = panId;
+  state.channel = channel;
+  state.serialHigh = serialHigh;
+  state.serialLow = serialLow;
+  return state;
+}
 }  // namespace
 
 struct Devices::Slot {
@@ -45,13 +55,8 @@ Devices::Devices(std::vector<ModuleSpec> modules, const Options& options, bool t
   // character times.
   timing.packetGapUs = (30'000'000 + baseBaud_ - 1) / baseBaud_;
 
-  RadioState base;
-  base.frameMode = 2;
-  base.panId = options_.basePanId;
-  base.channel = options_.baseChannel;
-  base.serialHigh = options_.baseSerialHigh;
-  base.serialLow = options_.baseSerialLow;
-  base.destinationHigh = 0;
+  RadioState base = FramedRadio(options_.basePanId, options_.baseChannel, options_.baseSerialHigh,
+                                options_.baseSerialLow);
   base.destinationLow = 0xFFFF;
   baseRadio_ = std::make_unique<Radio>("base radio", Side::kBase, timeline_, air_, log_,
                                        lineScenario_, base, timing);
@@ -85,14 +90,9 @@ std::unique_ptr<Devices::Slot> Devices::MakeSlot(ModuleSpec spec, const Radio::T
   ModuleParams& params = slot->spec.params;
   if (params.moduleId.size() > 6)
     params.moduleId.resize(6);
-  RadioState radio;
-  radio.frameMode = 2;
-  radio.panId = params.panId;
-  radio.channel = params.channel;
-  radio.serialHigh = params.serialHigh;
-  radio.serialLow = params.serialLow;
-  slot->radio = std::make_unique<Radio>("module radio", Side::kModule, timeline_, air_, log_,
-                                        slot->spec.faults, radio, timing);
+  slot->radio = std::make_unique<Radio>(
+      "module radio", Side::kModule, timeline_, air_, log_, slot->spec.faults,
+      FramedRadio(params.panId, params.channel, params.serialHigh, params.serialLow), timing);
 
   Module::Config config;
   config.turnaroundUs = Ms(options_.turnaroundMs);

@@ -58,17 +58,11 @@ bool SetPortBusyOpens(const std::string& value, Scenario& s) {
   return true;
 }
 
-bool SetAnsweredId(const std::string& value, Scenario& s) {
-  if (value.size() > 15)
+template <std::optional<std::string> Scenario::*text, size_t limit>
+bool SetText(const std::string& value, Scenario& s) {
+  if (value.size() > limit)
     return false;
-  s.answeredId = value;
-  return true;
-}
-
-bool SetVersion(const std::string& value, Scenario& s) {
-  if (value.size() > 120)
-    return false;
-  s.versionText = value;
+  s.*text = value;
   return true;
 }
 
@@ -159,7 +153,8 @@ const FaultName kFaults[] = {
     {"baud", "=N", "the base station's baud rate", nullptr, SetBaud},
     {"bad-status", "=SIDE:NN[:S]",
      "status S (default 1) for radio parameter NN;\nSIDE is base or module", nullptr, SetBadStatus},
-    {"module-answers-id", "=TEXT", "the module answers \"I\" with TEXT", nullptr, SetAnsweredId},
+    {"module-answers-id", "=TEXT", "the module answers \"I\" with TEXT", nullptr,
+     SetText<&Scenario::answeredId, 15>},
     {"bootloader-running", "", "the module waits in its boot loader already",
      &Scenario::bootLoaderRunning, nullptr},
     {"report-crlf", "", "Setup report lines end in CR LF", &Scenario::reportCrLf, nullptr},
@@ -175,7 +170,8 @@ const FaultName kFaults[] = {
      &Scenario::versionLeadingLf, nullptr},
     {"version-trailing-crlf", "", "CR LF after the boot loader identification",
      &Scenario::versionTrailingCrLf, nullptr},
-    {"version", "=TEXT", "boot loader identification TEXT", nullptr, SetVersion},
+    {"version", "=TEXT", "boot loader identification TEXT", nullptr,
+     SetText<&Scenario::versionText, 120>},
     {"no-ready", "", "no ready byte after the identification", &Scenario::noReady, nullptr},
     {"ready", "=HH", "ready byte HH (hex) instead of \"!\"", nullptr, SetReady},
     {"nak-page", "=K:M", "\"@\" for the first M frames of page K", nullptr, SetNakPage},
