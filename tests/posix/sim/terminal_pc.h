@@ -42,9 +42,8 @@ inline void Send(int fd, const std::string& bytes) {
   ASSERT_EQ(write(fd, bytes.data(), bytes.size()), static_cast<ssize_t>(bytes.size()));
 }
 
-// Reads until `done` holds for what came, or `ms` passed.
-template <typename Done>
-std::string ReceiveUntil(int fd, Done done, int ms) {
+// Reads until `count` bytes came or `ms` passed.
+inline std::string Receive(int fd, size_t count, int ms) {
   std::string data;
   WaitUntil(
       [&] {
@@ -52,16 +51,10 @@ std::string ReceiveUntil(int fd, Done done, int ms) {
         const ssize_t n = read(fd, buffer, sizeof buffer);
         if (n > 0)
           data.append(buffer, static_cast<size_t>(n));
-        return done(data);
+        return data.size() >= count;
       },
       std::chrono::milliseconds(ms));
   return data;
-}
-
-// Reads until `count` bytes came or `ms` passed.
-inline std::string Receive(int fd, size_t count, int ms) {
-  return ReceiveUntil(
-      fd, [count](const std::string& data) { return data.size() >= count; }, ms);
 }
 
 inline const std::string kEsc6(6, '\x1b');
