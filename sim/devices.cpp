@@ -30,7 +30,7 @@ RadioState FramedRadio(uint16_t panId, uint8_t channel, uint32_t serialHigh, uin
 }  // namespace
 
 struct Devices::Slot {
-  ModuleSpec spec;
+  LineModule entry;
   std::unique_ptr<Radio> radio;
   std::unique_ptr<Module> module;
   size_t firstCommand = 0;
@@ -38,12 +38,12 @@ struct Devices::Slot {
 };
 
 Devices::Devices(const ModuleParams& module, const Scenario& scenario, const Options& options)
-    : Devices({ModuleSpec{module, scenario, {}}}, options, false) {}
+    : Devices({LineModule{module, scenario, {}}}, options, false) {}
 
-Devices::Devices(const std::vector<ModuleSpec>& modules, const Options& options)
+Devices::Devices(const std::vector<LineModule>& modules, const Options& options)
     : Devices(modules, options, true) {}
 
-Devices::Devices(std::vector<ModuleSpec> modules, const Options& options, bool takeAway)
+Devices::Devices(std::vector<LineModule> modules, const Options& options, bool takeAway)
     : options_(options), takeAway_(takeAway), air_(timeline_, log_, Ms(options.hopLatencyMs)) {
   if (modules.empty())
     modules.emplace_back();
@@ -71,7 +71,7 @@ Devices::Devices(std::vector<ModuleSpec> modules, const Options& options, bool t
   baseRadio_->SetHostSink([this](const std::vector<uint8_t>& bytes) { base_->FromRadio(bytes); });
   base_->SetReportModeHook([this] {
     const int32_t after = current_ < slots_.size()
-                              ? slots_[current_]->spec.pressSetupAfterReportModeMs.value_or(
+                              ? slots_[current_]->entry.pressSetupAfterReportModeMs.value_or(
                                     options_.pressSetupAfterReportModeMs)
                               : -1;
     if (after >= 0)
@@ -80,18 +80,18 @@ Devices::Devices(std::vector<ModuleSpec> modules, const Options& options, bool t
   });
   base_->SetReleaseHook([this] { Released(); });
 
-  for (ModuleSpec& spec : modules) slots_.push_back(MakeSlot(std::move(spec), timing));
+  for (LineModule& entry : modules) slots_.push_back(MakeSlot(std::move(entry), timing));
   ComeWithinReach(0);
 }
 
-std::unique_ptr<Devices::Slot> Devices::MakeSlot(ModuleSpec spec, const Radio::Timing& timing) {
+std::unique_ptr<Devices::Slot> Devices::MakeSlot(LineModule entry, const Radio::Timing& timing) {
   auto slot = std::make_unique<Slot>();
-  slot->spec = std::move(spec);
-  ModuleParams& params = slot->spec.params;
+  slot->entry = std::move(entry);
+  ModuleParams& params = slot->entry.params;
   if (params.moduleId.size() > 6)
     params.moduleId.resize(6);
   slot->radio = std::make_unique<Radio>(
-      "module radio", Side::kModule, timeline_, air_, log_, slot->spec.faults,
+      "module radio", Side::kModule, timeline_, air_, log_, slot->entry.faults,
       FramedRadio(params.panId, params.channel, params.serialHigh, params.serialLow), timing);
 
   Module::Config config;
@@ -101,7 +101,7 @@ std::unique_ptr<Devices::Slot> Devices::MakeSlot(ModuleSpec spec, const Radio::T
   config.bootLoader.turnaroundUs = Ms(options_.turnaroundMs);
   config.bootLoader.pageWriteUs = Ms(options_.pageWriteMs);
   config.bootLoader.frameGapUs = Ms(options_.frameGapMs);
-  slot->module = std::make_unique<Module>(timeline_, *slot->radio, air_, log_, slot->spec.faults,
+  slot->module = std::make_unique<Module>(timeline_, *slot->radio, air_, log_, slot->entry.faults,
                                           params, config);
   Module& module = *slot->module;
   slot->radio->SetHostSink(
@@ -111,7 +111,7 @@ std::unique_ptr<Devices::Slot> Devices::MakeSlot(ModuleSpec spec, const Radio::T
 
 std::string Devices::ModuleName(size_t module) const {
   return "module " + std::to_string(module + 1) + " of " + std::to_string(slots_.size()) + " (ID " +
-         slots_[module]->spec.params.moduleId + ")";
+         slots_[module]->entry.params.moduleId + ")";
 }
 
 void Devices::ComeWithinReach(size_t module) {
@@ -121,12 +121,12 @@ void Devices::ComeWithinReach(size_t module) {
     return;
   }
   Slot& slot = *slots_[module];
-  lineScenario_ = slot.spec.faults;
+  lineScenario_ = slot.entry.faults;
   slot.firstCommand = base_->Commands().size();
   air_.Attach(slot.radio.get());
   if (takeAway_)
     log_.Add(kLine, ModuleName(module) + " comes within reach");
-  if (slot.spec.faults.bootLoaderRunning) {
+  if (slot.entry.faults.bootLoaderRunning) {
     // As an interrupted update leaves them: the module in its boot loader talking to the base
     // station's radio, and the base station's radio pointed at the module.
     slot.module->StartInBootLoader(baseRadio_->State().Address());
@@ -315,7 +315,7 @@ ModuleState Devices::GetModuleState(size_t module) const {
   return slots_.at(module)->module->State();
 }
 const ModuleParams& Devices::GetModuleParams(size_t module) const {
-  return slots_.at(module)->spec.params;
+  return slots_.at(module)->entry.params;
 }
 const RadioState& Devices::ModuleRadio(size_t module) const {
   return slots_.at(module)->radio->State();

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "serial/serial_backend.h"
+#include "sim/line_module.h"
 #include "sim/module.h"
-#include "sim/module_spec.h"
 #include "sim/radio.h"
 #include "sim/scenario.h"
 #include "sim/timeline.h"
@@ -64,7 +64,7 @@ class Devices {
   // (see TookPart), that module is taken away for good and the next one comes. The base
   // station and its radio follow the faults of the module within reach; the serial line's rate
   // is the first module's baud= or Options::baseBaud. An empty list is one default module.
-  Devices(const std::vector<ModuleSpec>& modules, const Options& options);
+  Devices(const std::vector<LineModule>& modules, const Options& options);
   ~Devices();
   Devices(const Devices&) = delete;
   Devices& operator=(const Devices&) = delete;
@@ -136,12 +136,12 @@ class Devices {
 
  private:
   struct Slot;
-  Devices(std::vector<ModuleSpec> modules, const Options& options, bool takeAway);
+  Devices(std::vector<LineModule> modules, const Options& options, bool takeAway);
   uint64_t Internal(uint32_t now);  // microseconds on the timeline
   uint64_t ByteTimeUs() const;
   void ToPc(const std::vector<uint8_t>& bytes);
   size_t Arrived() const;
-  std::unique_ptr<Slot> MakeSlot(ModuleSpec spec, const Radio::Timing& timing);
+  std::unique_ptr<Slot> MakeSlot(LineModule entry, const Radio::Timing& timing);
   void ComeWithinReach(size_t module);
   void Released();
   void PressSetupOfModuleWithinReach();

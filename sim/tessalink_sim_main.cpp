@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "sim/devices.h"
+#include "sim/line_module.h"
 #include "sim/module_files.h"
-#include "sim/module_spec.h"
 #include "sim/number_text.h"
 #include "sim/pty_link.h"
 
@@ -45,7 +45,7 @@ const char kUsage[] =
     "  --scenario LIST        faults, comma-separated (see below)\n"
     "  --setup-after MS|off   press the Setup button MS after \"<RS\" turns report\n"
     "                         forwarding on (1000)\n"
-    "  --module SPEC          one module of a production line; repeat it for the next\n"
+    "  --module TEXT          one module of a production line; repeat it for the next\n"
     "                         ones: id=TEXT,serial=H-L,pan=HHHH,channel=N,\n"
     "                         setup-after=MS|off,faults=LIST (faults last; what is\n"
     "                         left out comes from the options above)\n"
@@ -62,7 +62,7 @@ const char kUsage[] =
     "faults:\n";
 
 struct Settings {
-  sim::ModuleSpec module;  // the single module, and what the --module options leave out
+  sim::LineModule module;  // the single module, and what the --module options leave out
   std::vector<std::string> sequence;
   sim::Scenario scenario;
   sim::Options options;
@@ -151,14 +151,14 @@ bool ParseArguments(int argc, char** argv, Settings& settings, std::string& erro
 
 // The single module of today's options, or the production line the --module options give.
 std::unique_ptr<sim::Devices> MakeDevices(const Settings& settings, std::string& error) {
-  sim::ModuleSpec defaults = settings.module;
+  sim::LineModule defaults = settings.module;
   defaults.faults = settings.scenario;
   if (settings.sequence.empty())
     return std::make_unique<sim::Devices>(defaults.params, defaults.faults, settings.options);
-  std::vector<sim::ModuleSpec> modules;
+  std::vector<sim::LineModule> modules;
   for (const std::string& text : settings.sequence) {
     modules.push_back(defaults);
-    if (!sim::ParseModuleSpec(text, modules.back(), error)) {
+    if (!sim::ParseLineModule(text, modules.back(), error)) {
       error = "--module " + text + ": " + error;
       return nullptr;
     }

@@ -33,7 +33,7 @@ struct Bench {
         port(serial, clock) {}
 
   // A production line of modules (`start` has no default: Bench({}, options) is the above).
-  Bench(const std::vector<sim::ModuleSpec>& modules, const sim::Options& options, uint32_t start)
+  Bench(const std::vector<sim::LineModule>& modules, const sim::Options& options, uint32_t start)
       : clock(start),
         devices(modules, options),
         serial(devices, [this] { return clock.Now(); }),

@@ -5,16 +5,16 @@
 #include <algorithm>
 
 #include "pc_script.h"
-#include "sim/module_spec.h"
+#include "sim/line_module.h"
 
 namespace simtest {
 namespace {
 
-sim::ModuleSpec Spec(const std::string& text) {
-  sim::ModuleSpec spec;
+sim::LineModule Module(const std::string& text) {
+  sim::LineModule entry;
   std::string error;
-  EXPECT_TRUE(sim::ParseModuleSpec(text, spec, error)) << text << ": " << error;
-  return spec;
+  EXPECT_TRUE(sim::ParseLineModule(text, entry, error)) << text << ": " << error;
+  return entry;
 }
 
 struct LineRun {
@@ -34,12 +34,12 @@ struct ModuleRecord {
 };
 
 TEST(ProductionLine, ModulesComeOneAfterAnotherAndKeepTheirOwnRecords) {
-  const std::vector<sim::ModuleSpec> line = {
-      Spec("id=111111,serial=00A2B3C4-00000001,pan=1111,channel=11"),
-      Spec("id=222222,serial=00A2B3C4-00000002,pan=2222,channel=12,faults=nak-page=1:2"),
-      Spec("id=333333,serial=00A2B3C4-00000003,pan=3333,channel=13,faults=nak-page=1:5"),
-      Spec("id=111111,serial=00A2B3C4-00000004"),
-      Spec("id=555555,serial=00A2B3C4-00000005,faults=bootloader-running"),
+  const std::vector<sim::LineModule> line = {
+      Module("id=111111,serial=00A2B3C4-00000001,pan=1111,channel=11"),
+      Module("id=222222,serial=00A2B3C4-00000002,pan=2222,channel=12,faults=nak-page=1:2"),
+      Module("id=333333,serial=00A2B3C4-00000003,pan=3333,channel=13,faults=nak-page=1:5"),
+      Module("id=111111,serial=00A2B3C4-00000004"),
+      Module("id=555555,serial=00A2B3C4-00000005,faults=bootloader-running"),
   };
   const LineRun runs[] = {
       {"nobody presses Setup: the first module stays", false, "report", "", false, 0},
@@ -97,13 +97,13 @@ TEST(ProductionLine, ModulesComeOneAfterAnotherAndKeepTheirOwnRecords) {
   EXPECT_EQ(d.CommandLog(3), cancelled);
 }
 
-struct SpecCase {
+struct TextCase {
   const char* text;
   bool ok;
 };
 
-TEST(ModuleSpecText, ValuesThenFaultsOnTopOfWhatIsGiven) {
-  const SpecCase cases[] = {
+TEST(LineModuleText, ValuesThenFaultsOnTopOfWhatIsGiven) {
+  const TextCase cases[] = {
       {"", true},
       {"id=234567,serial=00A2B3C4:41526375,pan=0x3331,channel=0x0B,setup-after=off", true},
       {"faults=nak-page=1:2,no-ready", true},
@@ -119,29 +119,29 @@ TEST(ModuleSpecText, ValuesThenFaultsOnTopOfWhatIsGiven) {
       {"faults=baud=19200", false},  // the serial line's, not a module's
       {"faults=port-busy", false},
   };
-  for (const SpecCase& c : cases) {
-    sim::ModuleSpec spec;
+  for (const TextCase& c : cases) {
+    sim::LineModule entry;
     std::string error;
-    EXPECT_EQ(sim::ParseModuleSpec(c.text, spec, error), c.ok) << c.text;
+    EXPECT_EQ(sim::ParseLineModule(c.text, entry, error), c.ok) << c.text;
     EXPECT_EQ(error.empty(), c.ok) << c.text;
   }
 
-  sim::ModuleSpec spec;
-  spec.faults.silentBootLoader = true;  // given for the whole run
+  sim::LineModule entry;
+  entry.faults.silentBootLoader = true;  // given for the whole run
   std::string error;
-  ASSERT_TRUE(sim::ParseModuleSpec(
+  ASSERT_TRUE(sim::ParseLineModule(
       "id=234567,serial=00A2B3C4 41526375,pan=3331,channel=20,setup-after=250,faults=nak-page=1:2,"
       "no-ready",
-      spec, error));
-  EXPECT_EQ(spec.params.moduleId, "234567");
-  EXPECT_EQ(spec.params.serialHigh, 0x00A2B3C4u);
-  EXPECT_EQ(spec.params.serialLow, 0x41526375u);
-  EXPECT_EQ(spec.params.panId, 0x3331);
-  EXPECT_EQ(spec.params.channel, 20);
-  EXPECT_EQ(spec.pressSetupAfterReportModeMs, 250);
-  EXPECT_EQ(spec.faults.nakPage.at(1), 2);
-  EXPECT_TRUE(spec.faults.noReady);
-  EXPECT_TRUE(spec.faults.silentBootLoader);
+      entry, error));
+  EXPECT_EQ(entry.params.moduleId, "234567");
+  EXPECT_EQ(entry.params.serialHigh, 0x00A2B3C4u);
+  EXPECT_EQ(entry.params.serialLow, 0x41526375u);
+  EXPECT_EQ(entry.params.panId, 0x3331);
+  EXPECT_EQ(entry.params.channel, 20);
+  EXPECT_EQ(entry.pressSetupAfterReportModeMs, 250);
+  EXPECT_EQ(entry.faults.nakPage.at(1), 2);
+  EXPECT_TRUE(entry.faults.noReady);
+  EXPECT_TRUE(entry.faults.silentBootLoader);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "sim/module_spec.h"
+#include "sim/line_module.h"
 
 #include "sim/number_text.h"
 
@@ -19,8 +19,8 @@ bool SetSerial(const std::string& value, ModuleParams& params) {
 
 }  // namespace
 
-bool SetModuleValue(const std::string& name, const std::string& value, ModuleSpec& spec) {
-  ModuleParams& params = spec.params;
+bool SetModuleValue(const std::string& name, const std::string& value, LineModule& entry) {
+  ModuleParams& params = entry.params;
   uint64_t number = 0;
   if (name == "id") {
     if (value.empty() || value.size() > 6)
@@ -39,15 +39,15 @@ bool SetModuleValue(const std::string& name, const std::string& value, ModuleSpe
   } else if (name == "setup-after") {
     if (value != "off" && !ParseNumber(value, 10, 3600000, number))
       return false;
-    spec.pressSetupAfterReportModeMs = value == "off" ? -1 : static_cast<int32_t>(number);
+    entry.pressSetupAfterReportModeMs = value == "off" ? -1 : static_cast<int32_t>(number);
   } else {
     return false;
   }
   return true;
 }
 
-bool ParseModuleSpec(const std::string& text, ModuleSpec& spec, std::string& error) {
-  ModuleSpec parsed = spec;
+bool ParseLineModule(const std::string& text, LineModule& entry, std::string& error) {
+  LineModule parsed = entry;
   size_t at = 0;
   while (at < text.size()) {
     size_t end = text.find(',', at);
@@ -74,7 +74,7 @@ bool ParseModuleSpec(const std::string& text, ModuleSpec& spec, std::string& err
     }
     at = end + 1;
   }
-  spec = parsed;
+  entry = parsed;
   return true;
 }
 

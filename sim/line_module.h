@@ -10,7 +10,7 @@ namespace sim {
 
 // One module of a production line: its control parameters, its own faults and, where it
 // differs from Options::pressSetupAfterReportModeMs, when its Setup button is pressed.
-struct ModuleSpec {
+struct LineModule {
   ModuleParams params;
   Scenario faults;
   std::optional<int32_t> pressSetupAfterReportModeMs;  // -1: never pressed by itself
@@ -19,12 +19,12 @@ struct ModuleSpec {
 // Sets one value by its name: id (1 to 6 characters), serial (HHHHHHHH-LLLLLLLL, with '-', ':'
 // or a blank between), pan (hexadecimal), channel (decimal, or 0x..), setup-after
 // (milliseconds, or off). False for an unknown name or a bad value.
-bool SetModuleValue(const std::string& name, const std::string& value, ModuleSpec& spec);
+bool SetModuleValue(const std::string& name, const std::string& value, LineModule& entry);
 
 // Reads "id=234567,serial=00A2B3C4-41526375,pan=3332,channel=15,setup-after=800,faults=LIST"
-// on top of `spec`; every part may be left out. faults= comes last and takes the rest of the
-// text, a fault list on top of spec.faults. baud= and port-busy belong to the serial line, not
+// on top of `entry`; every part may be left out. faults= comes last and takes the rest of the
+// text, a fault list on top of entry.faults. baud= and port-busy belong to the serial line, not
 // to a module, and are refused here. False with a message in `error`.
-bool ParseModuleSpec(const std::string& text, ModuleSpec& spec, std::string& error);
+bool ParseLineModule(const std::string& text, LineModule& entry, std::string& error);
 
 }  // namespace sim
