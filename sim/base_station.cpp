@@ -59,79 +59,108 @@ void BaseStation::Reset() {
   lengthDigits_ = 0;
 }
 
+void BaseStation::Reject(uint8_t byte) {
+  ignored_.push_back(byte);
+  Reset();
+  if (byte == '<')
+    stage_ = Stage::kCommand;
+}
+
 void BaseStation::CommandByte(uint8_t byte) {
   if (byte == kEsc) {  // harmless here: it only abandons a half-received command
     Reset();
     return;
   }
-  auto reject = [&] {
-    ignored_.push_back(byte);
-    Reset();
-    if (byte == '<')
-      stage_ = Stage::kCommand;
-  };
+  bool fits = false;
   switch (stage_) {
     case Stage::kIdle:
-      if (byte == '<') {
+      fits = byte == '<';
+      if (fits)
         stage_ = Stage::kCommand;
-      } else {
-        ignored_.push_back(byte);
-      }
-      return;
+      break;
     case Stage::kCommand:
-      if (byte == 'V') {
-        Recognised("<V");
-        Reset();
-        std::string reply = scenario_.wrongIdentification ? "\rKV-TSLK-99," : "\rKV-TSLK-00,";
-        std::string tail = config_.versionTail;
-        tail.resize(6, ' ');
-        reply += tail;
-        if (scenario_.shortIdentification)
-          reply.pop_back();
-        ToPc(Bytes(reply), config_.turnaroundUs);
-      } else if (byte == 'W') {
-        Recognised("<W");
-        Reset();
-        reportMode_ = false;
-      } else if (byte == 'R') {
-        stage_ = Stage::kRelayKind;
-      } else if (byte == '@') {
-        stage_ = Stage::kColon;
-      } else {
-        reject();
-      }
-      return;
+      fits = CommandLetter(byte);
+      break;
     case Stage::kRelayKind:
-      if (byte == 'P') {
-        Recognised("<RP");
-        Reset();
-        relaying_ = true;
-        reportMode_ = false;
-        heldEscapes_ = 0;
-        awaitedResponses_.clear();
-      } else if (byte == 'S') {
-        Recognised("<RS");
-        Reset();
-        if (!reportMode_) {
-          reportMode_ = true;
-          if (reportModeHook_)
-            reportModeHook_();
-        }
-      } else if (byte == 'N') {
-        Recognised("<RN");
-        Reset();
-        reportMode_ = false;
-      } else {
-        reject();
+      fits = RelayCommand(byte);
+      break;
+    default:
+      fits = RadioCommandByte(byte);
+  }
+  if (!fits)
+    Reject(byte);
+}
+
+bool BaseStation::CommandLetter(uint8_t byte) {
+  switch (byte) {
+    case 'V':
+      Recognised("<V");
+      Reset();
+      Identify();
+      return true;
+    case 'W':
+      Recognised("<W");
+      Reset();
+      reportMode_ = false;
+      if (releaseHook_)
+        releaseHook_();
+      return true;
+    case 'R':
+      stage_ = Stage::kRelayKind;
+      return true;
+    case '@':
+      stage_ = Stage::kColon;
+      return true;
+    default:
+      return false;
+  }
+}
+
+void BaseStation::Identify() {
+  std::string reply = scenario_.wrongIdentification ? "\rKV-TSLK-99," : "\rKV-TSLK-00,";
+  std::string tail = config_.versionTail;
+  tail.resize(6, ' ');
+  reply += tail;
+  if (scenario_.shortIdentification)
+    reply.pop_back();
+  ToPc(Bytes(reply), config_.turnaroundUs);
+}
+
+bool BaseStation::RelayCommand(uint8_t byte) {
+  switch (byte) {
+    case 'P':
+      Recognised("<RP");
+      Reset();
+      relaying_ = true;
+      reportMode_ = false;
+      heldEscapes_ = 0;
+      awaitedResponses_.clear();
+      return true;
+    case 'S':
+      Recognised("<RS");
+      Reset();
+      if (!reportMode_) {
+        reportMode_ = true;
+        if (reportModeHook_)
+          reportModeHook_();
       }
-      return;
+      return true;
+    case 'N':
+      Recognised("<RN");
+      Reset();
+      reportMode_ = false;
+      return true;
+    default:
+      return false;
+  }
+}
+
+// "<@:S" + n + n bytes, "<@:I" + two letters, "<@:P" + six bytes of module ID + n + n bytes.
+bool BaseStation::RadioCommandByte(uint8_t byte) {
+  switch (stage_) {
     case Stage::kColon:
-      if (byte == ':') {
-        stage_ = Stage::kRadioKind;
-      } else {
-        reject();
-      }
-      return;
+      stage_ = Stage::kRadioKind;
+      return byte == ':';
     case Stage::kRadioKind:
       radioKind_ = static_cast<char>(byte);
       if (byte == 'S') {
@@ -141,9 +170,9 @@ void BaseStation::CommandByte(uint8_t byte) {
       } else if (byte == 'I') {
         stage_ = Stage::kName;
       } else {
-        reject();
+        return false;
       }
-      return;
+      return true;
     case Stage::kModuleId:
       field_.push_back(byte);
       if (field_.size() == 6) {
@@ -151,51 +180,69 @@ void BaseStation::CommandByte(uint8_t byte) {
         field_.clear();
         stage_ = Stage::kLength;
       }
-      return;
+      return true;
     case Stage::kLength:
-      if (byte < '0' || byte > '9')
-        return reject();
-      length_ = length_ * 10 + (byte - '0');
-      if (++lengthDigits_ < 2)
-        return;
-      if (length_ == 0 || (radioKind_ == 'S' && length_ < 2))
-        return reject();
-      stage_ = Stage::kBody;
-      return;
+      return LengthDigit(byte);
     case Stage::kName:
+      field_.push_back(byte);
+      if (field_.size() == 2)
+        ReadParameter();
+      return true;
     case Stage::kBody:
       field_.push_back(byte);
-      break;
+      if (field_.size() == length_ && radioKind_ == 'S') {
+        SetParameter();
+      } else if (field_.size() == length_) {
+        PassToModule();
+      }
+      return true;
+    default:
+      return false;
   }
+}
 
-  if (stage_ == Stage::kName && field_.size() == 2) {
-    const std::string name(field_.begin(), field_.end());
-    Recognised("<@:I " + name);
-    SendFrame({frame::kParameterCommand, nextFrameId_, field_[0], field_[1]}, true);
-    Reset();
-  } else if (stage_ == Stage::kBody && field_.size() == length_) {
-    if (radioKind_ == 'S') {
-      const std::string name(field_.begin(), field_.begin() + 2);
-      Recognised("<@:S " + name + "=" + Printable(field_.data() + 2, field_.size() - 2));
-      std::vector<uint8_t> data{frame::kParameterCommand, nextFrameId_};
-      Append(data, field_);
-      SendFrame(data, true);
-    } else {
-      std::string id = Printable(moduleId_);
-      while (id.size() >= 4 && id.compare(id.size() - 4, 4, "\\x00") == 0) id.resize(id.size() - 4);
-      Recognised("<@:P " + id + " " + Printable(field_));
-      // The module is found by its ID, not by its radio address: the packet is broadcast on
-      // the radio's network and only the module with that ID acts on it.
-      std::vector<uint8_t> data{frame::kTransmit64, 0};
-      PutBigEndian(data, frame::kBroadcast, 8);
-      data.push_back(0x00);
-      data.push_back('P');
-      Append(data, moduleId_);
-      Append(data, field_);
-      SendFrame(data, false);
-    }
-    Reset();
-  }
+bool BaseStation::LengthDigit(uint8_t byte) {
+  if (byte < '0' || byte > '9')
+    return false;
+  length_ = length_ * 10 + (byte - '0');
+  if (++lengthDigits_ < 2)
+    return true;
+  if (length_ == 0 || (radioKind_ == 'S' && length_ < 2))
+    return false;
+  stage_ = Stage::kBody;
+  return true;
+}
+
+void BaseStation::ReadParameter() {
+  const std::string name(field_.begin(), field_.end());
+  Recognised("<@:I " + name);
+  SendFrame({frame::kParameterCommand, nextFrameId_, field_[0], field_[1]}, true);
+  Reset();
+}
+
+void BaseStation::SetParameter() {
+  const std::string name(field_.begin(), field_.begin() + 2);
+  Recognised("<@:S " + name + "=" + Printable(field_.data() + 2, field_.size() - 2));
+  std::vector<uint8_t> data{frame::kParameterCommand, nextFrameId_};
+  Append(data, field_);
+  SendFrame(data, true);
+  Reset();
+}
+
+void BaseStation::PassToModule() {
+  std::string id = Printable(moduleId_);
+  while (id.size() >= 4 && id.compare(id.size() - 4, 4, "\\x00") == 0) id.resize(id.size() - 4);
+  Recognised("<@:P " + id + " " + Printable(field_));
+  // The module is found by its ID, not by its radio address: the packet is broadcast on the
+  // radio's network and only the module with that ID acts on it.
+  std::vector<uint8_t> data{frame::kTransmit64, 0};
+  PutBigEndian(data, frame::kBroadcast, 8);
+  data.push_back(0x00);
+  data.push_back('P');
+  Append(data, moduleId_);
+  Append(data, field_);
+  SendFrame(data, false);
+  Reset();
 }
 
 void BaseStation::SendFrame(const std::vector<uint8_t>& data, bool expectResponse) {

@@ -38,6 +38,8 @@ class BaseStation {
   const std::vector<std::string>& Commands() const { return commands_; }
   // Called when "<RS" switches report forwarding on.
   void SetReportModeHook(std::function<void()> hook) { reportModeHook_ = std::move(hook); }
+  // Called after "<W", the PC's last command before it lets go of the base station.
+  void SetReleaseHook(std::function<void()> hook) { releaseHook_ = std::move(hook); }
 
  private:
   enum class Stage {
@@ -52,8 +54,18 @@ class BaseStation {
     kModuleId,   // six bytes of "<@:P"
   };
   void CommandByte(uint8_t byte);
+  // One reader per command family, each false for a byte that fits no command of its family.
+  bool CommandLetter(uint8_t byte);     // after '<'
+  bool RelayCommand(uint8_t byte);      // after "<R"
+  bool RadioCommandByte(uint8_t byte);  // the rest of a "<@:" command
+  bool LengthDigit(uint8_t byte);
+  void Identify();
+  void ReadParameter();
+  void SetParameter();
+  void PassToModule();
   void RelayByte(uint8_t byte);
   void Recognised(const std::string& command);
+  void Reject(uint8_t byte);
   void Reset();
   void ReleaseHeldEscapes();
   void SendFrame(const std::vector<uint8_t>& data, bool expectResponse);
@@ -87,6 +99,7 @@ class BaseStation {
 
   std::vector<std::string> commands_;
   std::function<void()> reportModeHook_;
+  std::function<void()> releaseHook_;
 };
 
 }  // namespace sim

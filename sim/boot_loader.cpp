@@ -40,12 +40,13 @@ void BootLoader::Reply(std::vector<uint8_t> bytes, uint64_t delayUs, bool dropLi
     radio_.FromHost(bytes);
     if (dropLinkAfter) {
       radio_.Flush();
-      air_.GoDead();
+      air_.GoDead(radio_);
     }
   });
 }
 
 void BootLoader::FromRadio(const std::vector<uint8_t>& bytes) {
+  heardFromPc_ = heardFromPc_ || (phase_ != Phase::kOff && !bytes.empty());
   if (scenario_.silentBootLoader)
     return;
   for (uint8_t byte : bytes) {

@@ -35,6 +35,8 @@ class BootLoader {
   const std::vector<std::vector<uint8_t>>& PageFrames() const { return frames_; }
   const std::vector<uint8_t>& Image() const { return image_; }
   bool Complete() const { return complete_; }
+  // Bytes from the PC have reached it (whether it answered or not).
+  bool HeardFromPc() const { return heardFromPc_; }
 
  private:
   enum class Phase { kOff, kVersion, kPages, kDone };
@@ -60,6 +62,7 @@ class BootLoader {
   std::vector<std::vector<uint8_t>> frames_;
   std::vector<uint8_t> image_;
   bool complete_ = false;
+  bool heardFromPc_ = false;
 };
 
 }  // namespace sim

@@ -1,6 +1,7 @@
 #include "sim/devices.h"
 
 #include <algorithm>
+#include <optional>
 
 #include "sim/base_station.h"
 
@@ -8,6 +9,7 @@ namespace sim {
 
 namespace {
 const char* const kSource = "serial line";
+const char* const kLine = "production line";
 
 std::string Describe(const LineSettings& settings) {
   static const char kParity[] = {'N', 'E', 'O', 'M', 'S'};
@@ -15,74 +17,137 @@ std::string Describe(const LineSettings& settings) {
          kParity[static_cast<int>(settings.parity)] +
          (settings.stopBits == StopBits::kTwo ? "2" : "1");
 }
+// A radio as it starts: frame mode 2, destination 0 until told otherwise.
+RadioState FramedRadio(uint16_t panId, uint8_t channel, uint32_t serialHigh, uint32_t serialLow) {
+  RadioState state;
+  state.frameMode = 2;
+  state.panId = panId;
+  state.channel = channel;
+  state.serialHigh = serialHigh;
+  state.serialLow = serialLow;
+  return state;
+}
 }  // namespace
 
+struct Devices::Slot {
+  LineModule entry;
+  std::unique_ptr<Radio> radio;
+  std::unique_ptr<Module> module;
+  size_t firstCommand = 0;
+  std::optional<size_t> endCommand;  // once taken away
+};
+
 Devices::Devices(const ModuleParams& module, const Scenario& scenario, const Options& options)
-    : scenario_(scenario),
-      moduleParams_(module),
-      options_(options),
-      baseBaud_(scenario.baseBaud != 0 ? scenario.baseBaud : options.baseBaud),
-      air_(timeline_, log_, Ms(options.hopLatencyMs)) {
-  if (moduleParams_.moduleId.size() > 6)
-    moduleParams_.moduleId.resize(6);
+    : Devices({LineModule{module, scenario, {}}}, options, false) {}
+
+Devices::Devices(const std::vector<LineModule>& modules, const Options& options)
+    : Devices(modules, options, true) {}
+
+Devices::Devices(std::vector<LineModule> modules, const Options& options, bool takeAway)
+    : options_(options), takeAway_(takeAway), air_(timeline_, log_, Ms(options.hopLatencyMs)) {
+  if (modules.empty())
+    modules.emplace_back();
+  lineScenario_ = modules.front().faults;
+  baseBaud_ = lineScenario_.baseBaud != 0 ? lineScenario_.baseBaud : options.baseBaud;
   Radio::Timing timing;
   timing.guardUs = Ms(options_.radioGuardMs);
   // A radio sends what it has collected once the serial line has been quiet for three
   // character times.
   timing.packetGapUs = (30'000'000 + baseBaud_ - 1) / baseBaud_;
 
-  RadioState base;
-  base.frameMode = 2;
-  base.panId = options_.basePanId;
-  base.channel = options_.baseChannel;
-  base.serialHigh = options_.baseSerialHigh;
-  base.serialLow = options_.baseSerialLow;
-  base.destinationHigh = 0;
+  RadioState base = FramedRadio(options_.basePanId, options_.baseChannel, options_.baseSerialHigh,
+                                options_.baseSerialLow);
   base.destinationLow = 0xFFFF;
-  RadioState moduleRadio;
-  moduleRadio.frameMode = 2;
-  moduleRadio.panId = moduleParams_.panId;
-  moduleRadio.channel = moduleParams_.channel;
-  moduleRadio.serialHigh = moduleParams_.serialHigh;
-  moduleRadio.serialLow = moduleParams_.serialLow;
-
-  baseRadio_ = std::make_unique<Radio>("base radio", Side::kBase, timeline_, air_, log_, scenario_,
-                                       base, timing);
-  moduleRadio_ = std::make_unique<Radio>("module radio", Side::kModule, timeline_, air_, log_,
-                                         scenario_, moduleRadio, timing);
+  baseRadio_ = std::make_unique<Radio>("base radio", Side::kBase, timeline_, air_, log_,
+                                       lineScenario_, base, timing);
+  air_.Attach(baseRadio_.get());
 
   BaseStation::Config baseConfig;
   baseConfig.versionTail = options_.baseVersion;
   baseConfig.turnaroundUs = Ms(options_.turnaroundMs);
   baseConfig.escapeGuardUs = Ms(options_.escapeGuardMs);
-  base_ = std::make_unique<BaseStation>(timeline_, *baseRadio_, log_, scenario_, baseConfig,
+  base_ = std::make_unique<BaseStation>(timeline_, *baseRadio_, log_, lineScenario_, baseConfig,
                                         [this](const std::vector<uint8_t>& bytes) { ToPc(bytes); });
   baseRadio_->SetHostSink([this](const std::vector<uint8_t>& bytes) { base_->FromRadio(bytes); });
+  base_->SetReportModeHook([this] {
+    const int32_t after = current_ < slots_.size()
+                              ? slots_[current_]->entry.pressSetupAfterReportModeMs.value_or(
+                                    options_.pressSetupAfterReportModeMs)
+                              : -1;
+    if (after >= 0)
+      timeline_.After(Ms(static_cast<uint64_t>(after)),
+                      [this] { PressSetupOfModuleWithinReach(); });
+  });
+  base_->SetReleaseHook([this] { Released(); });
 
-  Module::Config moduleConfig;
-  moduleConfig.turnaroundUs = Ms(options_.turnaroundMs);
-  moduleConfig.bootStartUs = Ms(options_.bootStartMs);
-  moduleConfig.reportLineGapUs = Ms(options_.reportLineGapMs);
-  moduleConfig.bootLoader.turnaroundUs = Ms(options_.turnaroundMs);
-  moduleConfig.bootLoader.pageWriteUs = Ms(options_.pageWriteMs);
-  moduleConfig.bootLoader.frameGapUs = Ms(options_.frameGapMs);
-  module_ = std::make_unique<Module>(timeline_, *moduleRadio_, air_, log_, scenario_, moduleParams_,
-                                     moduleConfig);
-  moduleRadio_->SetHostSink(
-      [this](const std::vector<uint8_t>& bytes) { module_->FromRadio(bytes); });
+  for (LineModule& entry : modules) slots_.push_back(MakeSlot(std::move(entry), timing));
+  ComeWithinReach(0);
+}
 
-  if (options_.pressSetupAfterReportModeMs >= 0) {
-    base_->SetReportModeHook([this] {
-      timeline_.After(Ms(static_cast<uint64_t>(options_.pressSetupAfterReportModeMs)),
-                      [this] { module_->PressSetupButton(); });
-    });
+std::unique_ptr<Devices::Slot> Devices::MakeSlot(LineModule entry, const Radio::Timing& timing) {
+  auto slot = std::make_unique<Slot>();
+  slot->entry = std::move(entry);
+  ModuleParams& params = slot->entry.params;
+  if (params.moduleId.size() > 6)
+    params.moduleId.resize(6);
+  slot->radio = std::make_unique<Radio>(
+      "module radio", Side::kModule, timeline_, air_, log_, slot->entry.faults,
+      FramedRadio(params.panId, params.channel, params.serialHigh, params.serialLow), timing);
+
+  Module::Config config;
+  config.turnaroundUs = Ms(options_.turnaroundMs);
+  config.bootStartUs = Ms(options_.bootStartMs);
+  config.reportLineGapUs = Ms(options_.reportLineGapMs);
+  config.bootLoader.turnaroundUs = Ms(options_.turnaroundMs);
+  config.bootLoader.pageWriteUs = Ms(options_.pageWriteMs);
+  config.bootLoader.frameGapUs = Ms(options_.frameGapMs);
+  slot->module = std::make_unique<Module>(timeline_, *slot->radio, air_, log_, slot->entry.faults,
+                                          params, config);
+  Module& module = *slot->module;
+  slot->radio->SetHostSink(
+      [&module](const std::vector<uint8_t>& bytes) { module.FromRadio(bytes); });
+  return slot;
+}
+
+std::string Devices::ModuleName(size_t module) const {
+  return "module " + std::to_string(module + 1) + " of " + std::to_string(slots_.size()) + " (ID " +
+         slots_[module]->entry.params.moduleId + ")";
+}
+
+void Devices::ComeWithinReach(size_t module) {
+  current_ = module;
+  if (module == slots_.size()) {
+    log_.Add(kLine, "no more modules");
+    return;
   }
-  if (scenario_.bootLoaderRunning) {
+  Slot& slot = *slots_[module];
+  lineScenario_ = slot.entry.faults;
+  slot.firstCommand = base_->Commands().size();
+  air_.Attach(slot.radio.get());
+  if (takeAway_)
+    log_.Add(kLine, ModuleName(module) + " comes within reach");
+  if (slot.entry.faults.bootLoaderRunning) {
     // As an interrupted update leaves them: the module in its boot loader talking to the base
     // station's radio, and the base station's radio pointed at the module.
-    module_->StartInBootLoader(baseRadio_->State().Address());
-    baseRadio_->SetDestination(moduleRadio_->State().Address());
+    slot.module->StartInBootLoader(baseRadio_->State().Address());
+    baseRadio_->SetDestination(slot.radio->State().Address());
   }
+}
+
+// The PC has let go of the base station: the module within reach goes if it took part.
+void Devices::Released() {
+  if (!takeAway_ || current_ == slots_.size() || !TookPart(current_))
+    return;
+  Slot& slot = *slots_[current_];
+  slot.endCommand = base_->Commands().size();
+  air_.Detach(slot.radio.get());
+  log_.Add(kLine, ModuleName(current_) + " is taken away");
+  ComeWithinReach(current_ + 1);
+}
+
+void Devices::PressSetupOfModuleWithinReach() {
+  if (current_ < slots_.size())
+    slots_[current_]->module->PressSetupButton();
 }
 
 Devices::~Devices() = default;
@@ -194,7 +259,7 @@ void Devices::PressSetupButton(uint32_t when) {
   const uint64_t now = Internal(lastExternal_);
   const uint32_t ahead = when - lastExternal_;
   const uint64_t at = ahead < 0x80000000u ? now + uint64_t{ahead} * options_.tickUs : now;
-  timeline_.At(at, [this] { module_->PressSetupButton(); });
+  timeline_.At(at, [this] { PressSetupOfModuleWithinReach(); });
 }
 
 uint32_t Devices::TicksUntilNextActivity(uint32_t now, uint32_t cap) {
@@ -213,29 +278,53 @@ uint32_t Devices::TicksUntilNextActivity(uint32_t now, uint32_t cap) {
 const std::vector<std::string>& Devices::CommandLog() const {
   return base_->Commands();
 }
-const std::vector<std::vector<uint8_t>>& Devices::PageFrames() const {
-  return module_->Loader().PageFrames();
-}
-const std::vector<uint8_t>& Devices::FirmwareImage() const {
-  return module_->Loader().Image();
-}
-bool Devices::UpdateComplete() const {
-  return module_->Loader().Complete();
-}
-ModuleState Devices::GetModuleState() const {
-  return module_->State();
-}
-const RadioState& Devices::BaseRadio() const {
-  return baseRadio_->State();
-}
-const RadioState& Devices::ModuleRadio() const {
-  return moduleRadio_->State();
-}
 bool Devices::BaseRelaying() const {
   return base_->Relaying();
 }
 bool Devices::BaseReportMode() const {
   return base_->ReportMode();
+}
+const RadioState& Devices::BaseRadio() const {
+  return baseRadio_->State();
+}
+
+bool Devices::TookPart(size_t module) const {
+  return slots_.at(module)->module->TookPart();
+}
+bool Devices::TakenAway(size_t module) const {
+  return slots_.at(module)->endCommand.has_value();
+}
+std::vector<std::string> Devices::CommandLog(size_t module) const {
+  const Slot& slot = *slots_.at(module);
+  const auto& all = base_->Commands();
+  if (module > current_)
+    return {};
+  const auto first = all.begin() + static_cast<std::ptrdiff_t>(slot.firstCommand);
+  return {first, all.begin() + static_cast<std::ptrdiff_t>(slot.endCommand.value_or(all.size()))};
+}
+const std::vector<std::vector<uint8_t>>& Devices::PageFrames(size_t module) const {
+  return slots_.at(module)->module->Loader().PageFrames();
+}
+const std::vector<uint8_t>& Devices::FirmwareImage(size_t module) const {
+  return slots_.at(module)->module->Loader().Image();
+}
+bool Devices::UpdateComplete(size_t module) const {
+  return slots_.at(module)->module->Loader().Complete();
+}
+ModuleState Devices::GetModuleState(size_t module) const {
+  return slots_.at(module)->module->State();
+}
+const ModuleParams& Devices::GetModuleParams(size_t module) const {
+  return slots_.at(module)->entry.params;
+}
+const RadioState& Devices::ModuleRadio(size_t module) const {
+  return slots_.at(module)->radio->State();
+}
+bool Devices::LinkDropped(size_t module) const {
+  return air_.Dead(*slots_.at(module)->radio);
+}
+std::vector<std::string> Devices::SetupReportLines(size_t module) const {
+  return slots_.at(module)->module->ReportLines();
 }
 
 }  // namespace sim

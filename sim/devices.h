@@ -1,4 +1,5 @@
 #pragma once
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
@@ -7,6 +8,7 @@
 #include <vector>
 
 #include "serial/serial_backend.h"
+#include "sim/line_module.h"
 #include "sim/module.h"
 #include "sim/radio.h"
 #include "sim/scenario.h"
@@ -48,14 +50,21 @@ struct PcSession {
   std::vector<uint8_t> written;
 };
 
-// The base station on the PC's serial line, its radio, the module's radio and the module, on
+// The base station on the PC's serial line, its radio, and the modules with their radios, on
 // one simulated timeline. Every call takes the caller's millisecond tick count (wrapping at
 // 2^32); the devices catch up to it before they do anything else. Time never runs backwards:
 // an earlier tick count counts as no time passed.
 class Devices {
  public:
+  // One module, there for the whole run; `scenario` holds the faults of every device.
   explicit Devices(const ModuleParams& module = {}, const Scenario& scenario = {},
                    const Options& options = {});
+  // A production line: the modules come within reach one after another, the first at once.
+  // Once the PC releases the base station ("<W") after the module within reach took part
+  // (see TookPart), that module is taken away for good and the next one comes. The base
+  // station and its radio follow the faults of the module within reach; the serial line's rate
+  // is the first module's baud= or Options::baseBaud. An empty list is one default module.
+  Devices(const std::vector<LineModule>& modules, const Options& options);
   ~Devices();
   Devices(const Devices&) = delete;
   Devices& operator=(const Devices&) = delete;
@@ -71,7 +80,8 @@ class Devices {
   void PurgeToPc(uint32_t now);
   bool PcOpen() const { return pcOpen_; }
 
-  // The user presses the module's Setup button at that tick count (now, if it has passed).
+  // The user presses the Setup button of the module within reach at that tick count (now, if
+  // it has passed).
   void PressSetupButton(uint32_t when);
 
   // Ticks until something is due (an event or a byte reaching the PC), at most `cap`.
@@ -83,43 +93,72 @@ class Devices {
   const std::vector<uint8_t>& BaseReceived() const { return baseReceived_; }
   // The base station's recognised commands ("<V", "<RP", "ESC", "<@:S CH=\x0F", ...).
   const std::vector<std::string>& CommandLog() const;
-  // Every 259-byte page frame the boot loader received, in order, resends included.
-  const std::vector<std::vector<uint8_t>>& PageFrames() const;
-  // The pages accepted in the current or last transfer, as one flat image.
-  const std::vector<uint8_t>& FirmwareImage() const;
-  // The end mark arrived after the last page.
-  bool UpdateComplete() const;
-  ModuleState GetModuleState() const;
-  const RadioState& BaseRadio() const;
-  const RadioState& ModuleRadio() const;
   bool BaseRelaying() const;
   bool BaseReportMode() const;
-  bool LinkDropped() const { return air_.Dead(); }
+  const RadioState& BaseRadio() const;
   uint32_t BaseBaud() const { return baseBaud_; }
-  const Scenario& GetScenario() const { return scenario_; }
-  const ModuleParams& GetModuleParams() const { return moduleParams_; }
+  // The faults the base station follows now.
+  const Scenario& GetScenario() const { return lineScenario_; }
   const EventLog& Log() const { return log_; }
   void SetLogHook(EventLog::Hook hook) { log_.SetHook(std::move(hook)); }
-  // The Setup report lines the module sends, line ends included.
-  std::vector<std::string> SetupReportLines() const { return module_->ReportLines(); }
+
+  // The modules, counted from 0 in the order they come.
+  size_t ModuleCount() const { return slots_.size(); }
+  // The one within reach now; ModuleCount() once the last one has been taken away.
+  size_t CurrentModule() const { return current_; }
+  // It has sent its Setup report, or its boot loader has heard from the PC.
+  bool TookPart(size_t module) const;
+  bool TakenAway(size_t module) const;
+  // The base station's commands from its coming to its going (the "<W" included).
+  std::vector<std::string> CommandLog(size_t module) const;
+  // Every 259-byte page frame its boot loader received, in order, resends included.
+  const std::vector<std::vector<uint8_t>>& PageFrames(size_t module) const;
+  // The pages accepted in its current or last transfer, as one flat image.
+  const std::vector<uint8_t>& FirmwareImage(size_t module) const;
+  // The end mark arrived after the last page.
+  bool UpdateComplete(size_t module) const;
+  ModuleState GetModuleState(size_t module) const;
+  const ModuleParams& GetModuleParams(size_t module) const;
+  const RadioState& ModuleRadio(size_t module) const;
+  bool LinkDropped(size_t module) const;
+  // The Setup report lines it sends, line ends included.
+  std::vector<std::string> SetupReportLines(size_t module) const;
+
+  // The same for the module within reach, or the last one once all have gone.
+  const std::vector<std::vector<uint8_t>>& PageFrames() const { return PageFrames(Shown()); }
+  const std::vector<uint8_t>& FirmwareImage() const { return FirmwareImage(Shown()); }
+  bool UpdateComplete() const { return UpdateComplete(Shown()); }
+  ModuleState GetModuleState() const { return GetModuleState(Shown()); }
+  const ModuleParams& GetModuleParams() const { return GetModuleParams(Shown()); }
+  const RadioState& ModuleRadio() const { return ModuleRadio(Shown()); }
+  bool LinkDropped() const { return LinkDropped(Shown()); }
+  std::vector<std::string> SetupReportLines() const { return SetupReportLines(Shown()); }
 
  private:
+  struct Slot;
+  Devices(std::vector<LineModule> modules, const Options& options, bool takeAway);
   uint64_t Internal(uint32_t now);  // microseconds on the timeline
   uint64_t ByteTimeUs() const;
   void ToPc(const std::vector<uint8_t>& bytes);
   size_t Arrived() const;
+  std::unique_ptr<Slot> MakeSlot(LineModule entry, const Radio::Timing& timing);
+  void ComeWithinReach(size_t module);
+  void Released();
+  void PressSetupOfModuleWithinReach();
+  size_t Shown() const { return std::min(current_, slots_.size() - 1); }
+  std::string ModuleName(size_t module) const;
 
-  Scenario scenario_;
-  ModuleParams moduleParams_;
   Options options_;
-  uint32_t baseBaud_;
+  bool takeAway_;
+  Scenario lineScenario_;  // the base station's and its radio's faults
+  uint32_t baseBaud_ = 0;
   Timeline timeline_;
   EventLog log_{timeline_};
   Air air_;
   std::unique_ptr<Radio> baseRadio_;
-  std::unique_ptr<Radio> moduleRadio_;
   std::unique_ptr<BaseStation> base_;
-  std::unique_ptr<Module> module_;
+  std::vector<std::unique_ptr<Slot>> slots_;
+  size_t current_ = 0;
 
   bool clockStarted_ = false;
   uint32_t lastExternal_ = 0;

@@ -184,6 +184,7 @@ void Module::PressSetupButton() {
   // The report is broadcast on the boot loader network, where a base station that expects it
   // listens; afterwards the radio goes back to the module's own network.
   reporting_ = true;
+  reported_ = true;
   radio_.Tune(kBootLoaderPanId, kBootLoaderChannel, 2);
   uint64_t delay = config_.reportLineGapUs;
   for (const std::string& line : ReportLines()) {

@@ -49,6 +49,8 @@ class Module {
   void StartInBootLoader(uint64_t baseStationAddress);
 
   ModuleState State() const { return state_; }
+  // It has sent its Setup report, or its boot loader has heard from the PC.
+  bool TookPart() const { return reported_ || bootLoader_.HeardFromPc(); }
   const BootLoader& Loader() const { return bootLoader_; }
   // The Setup report lines, each with its line end, as they go out.
   std::vector<std::string> ReportLines() const;
@@ -70,6 +72,7 @@ class Module {
   FrameDecoder decoder_{true};
   ModuleState state_ = ModuleState::kSetup;
   bool reporting_ = false;
+  bool reported_ = false;
   uint8_t nextFrameId_ = 1;
   std::map<uint8_t, uint64_t> replyTo_;  // frame id of a "#:C" -> who asked
 };

@@ -1,5 +1,6 @@
 #include "sim/radio.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <string>
@@ -52,27 +53,48 @@ std::vector<uint8_t> Text(const char* text) {
   return bytes;
 }
 
+std::string LostInDeadLink(const AirPacket& packet) {
+  return "sends " + std::to_string(packet.data.size()) + " bytes into a dead link: lost";
+}
+
 }  // namespace
 
+bool Air::InReach(const Radio* radio) const {
+  return std::find(radios_.begin(), radios_.end(), radio) != radios_.end();
+}
+
+bool Air::Dead(const Radio& radio) const {
+  return std::find(dead_.begin(), dead_.end(), &radio) != dead_.end();
+}
+
+void Air::Detach(const Radio* radio) {
+  radios_.erase(std::remove(radios_.begin(), radios_.end(), radio), radios_.end());
+}
+
 void Air::Transmit(const Radio& sender, const AirPacket& packet) {
-  if (dead_) {
-    log_.Add(sender.Name(),
-             "sends " + std::to_string(packet.data.size()) + " bytes into a dead link: lost");
+  if (!InReach(&sender))
+    return;
+  if (Dead(sender)) {
+    log_.Add(sender.Name(), LostInDeadLink(packet));
     return;
   }
-  ++sent_;
   for (Radio* radio : radios_) {
     if (radio == &sender)
       continue;
-    timeline_.After(hopLatencyUs_, [radio, packet] {
-      if (radio->Hears(packet))
-        radio->FromAir(packet);
+    timeline_.After(hopLatencyUs_, [this, radio, packet, name = sender.Name()] {
+      if (!InReach(radio) || !radio->Hears(packet))
+        return;
+      if (Dead(*radio)) {
+        log_.Add(name, LostInDeadLink(packet));
+        return;
+      }
+      radio->FromAir(packet);
     });
   }
 }
 
-void Air::GoDead() {
-  dead_ = true;
+void Air::GoDead(const Radio& radio) {
+  dead_.push_back(&radio);
   log_.Add("air", "the radio link drops");
 }
 
@@ -87,9 +109,7 @@ Radio::Radio(std::string name, Side side, Timeline& timeline, Air& air, EventLog
       state_(initial),
       pending_(initial),
       timing_(timing),
-      decoder_(initial.frameMode == 2) {
-  air_.Attach(this);
-}
+      decoder_(initial.frameMode == 2) {}
 
 void Radio::ToHost(const std::vector<uint8_t>& bytes) {
   if (hostSink_ && !bytes.empty())

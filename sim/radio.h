@@ -36,27 +36,30 @@ struct AirPacket {
 
 class Radio;
 
-// The space between the radios. A packet reaches every other radio on the same PAN ID and
-// channel whose address is its destination (or every one, for the broadcast address), one hop
-// latency after it was sent.
+// The space between the radios. A packet reaches every other radio within reach on the same
+// PAN ID and channel whose address is its destination (or every one, for the broadcast
+// address), one hop latency after it was sent.
 class Air {
  public:
   Air(Timeline& timeline, EventLog& log, uint64_t hopLatencyUs)
       : timeline_(timeline), log_(log), hopLatencyUs_(hopLatencyUs) {}
+  // A radio comes within reach, or is taken out of it: then it neither sends nor hears, and
+  // packets already on their way to it are lost.
   void Attach(Radio* radio) { radios_.push_back(radio); }
+  void Detach(const Radio* radio);
   void Transmit(const Radio& sender, const AirPacket& packet);
-  // From now on nothing passes, in either direction.
-  void GoDead();
-  bool Dead() const { return dead_; }
-  int PacketsSent() const { return sent_; }
+  // From now on nothing passes to or from this radio.
+  void GoDead(const Radio& radio);
+  bool Dead(const Radio& radio) const;
 
  private:
+  bool InReach(const Radio* radio) const;
+
   Timeline& timeline_;
   EventLog& log_;
   uint64_t hopLatencyUs_;
   std::vector<Radio*> radios_;
-  bool dead_ = false;
-  int sent_ = 0;
+  std::vector<const Radio*> dead_;
 };
 
 // A radio modem: a serial side towards its host (the base station, or the module's firmware)

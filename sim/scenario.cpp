@@ -1,34 +1,14 @@
 #include "sim/scenario.h"
 
+#include <algorithm>
 #include <cctype>
 #include <sstream>
+
+#include "sim/number_text.h"
 
 namespace sim {
 
 namespace {
-
-bool ParseUnsigned(const std::string& text, int base, uint64_t limit, uint64_t& value) {
-  std::string digits = text;
-  if (base == 16 && digits.size() > 2 && digits[0] == '0' && (digits[1] == 'x' || digits[1] == 'X'))
-    digits = digits.substr(2);
-  if (digits.empty() || digits.size() > 10)
-    return false;
-  value = 0;
-  for (char c : digits) {
-    int digit;
-    if (std::isdigit(static_cast<unsigned char>(c))) {
-      digit = c - '0';
-    } else if (base == 16 && std::isxdigit(static_cast<unsigned char>(c))) {
-      digit = std::tolower(static_cast<unsigned char>(c)) - 'a' + 10;
-    } else {
-      return false;
-    }
-    if (digit >= base)
-      return false;
-    value = value * base + digit;
-  }
-  return value <= limit;
-}
 
 // Splits "a:b:c".
 std::vector<std::string> Fields(const std::string& text) {
@@ -41,113 +21,178 @@ std::vector<std::string> Fields(const std::string& text) {
   return fields;
 }
 
-bool ParseItem(const std::string& name, const std::string& value, bool hasValue, Scenario& s) {
-  const std::vector<std::string> fields = Fields(value);
-  uint64_t a = 0, b = 0;
-  auto flag = [&](bool& target) {
-    target = true;
-    return !hasValue;
-  };
-  if (name == "silent-base")
-    return flag(s.silentBase);
-  if (name == "wrong-id")
-    return flag(s.wrongIdentification);
-  if (name == "short-id")
-    return flag(s.shortIdentification);
-  if (name == "bootloader-running")
-    return flag(s.bootLoaderRunning);
-  if (name == "report-crlf")
-    return flag(s.reportCrLf);
-  if (name == "report-long-values")
-    return flag(s.reportLongValues);
-  if (name == "report-unknown-labels")
-    return flag(s.reportUnknownLabels);
-  if (name == "report-150-no-cr")
-    return flag(s.report150WithoutCr);
-  if (name == "silent-bootloader")
-    return flag(s.silentBootLoader);
-  if (name == "version-leading-lf")
-    return flag(s.versionLeadingLf);
-  if (name == "version-trailing-crlf")
-    return flag(s.versionTrailingCrLf);
-  if (name == "no-ready")
-    return flag(s.noReady);
-  if (name == "port-busy") {
-    if (!hasValue)
-      return flag(s.portBusy);
-    if (!ParseUnsigned(value, 10, 1000, a) || a == 0)
-      return false;
-    s.portBusyOpens = static_cast<int>(a);
-    return true;
-  }
-  if (!hasValue)
+bool Page(const std::string& text, uint16_t& page) {
+  uint64_t number = 0;
+  if (!ParseNumber(text, 10, 0xFFFF, number))
     return false;
-  if (name == "baud") {
-    if (!ParseUnsigned(value, 10, 4000000, a) || a == 0)
-      return false;
-    s.baseBaud = static_cast<uint32_t>(a);
-    return true;
+  page = static_cast<uint16_t>(number);
+  return true;
+}
+
+bool Byte(const std::string& text, uint8_t& byte) {
+  uint64_t number = 0;
+  if (!ParseNumber(text, 16, 0xFF, number))
+    return false;
+  byte = static_cast<uint8_t>(number);
+  return true;
+}
+
+// A count from 1 to `limit`.
+bool Count(const std::string& text, uint64_t limit, uint64_t& count) {
+  return ParseNumber(text, 10, limit, count) && count > 0;
+}
+
+bool SetBaud(const std::string& value, Scenario& s) {
+  uint64_t baud = 0;
+  if (!Count(value, 4000000, baud))
+    return false;
+  s.baseBaud = static_cast<uint32_t>(baud);
+  return true;
+}
+
+bool SetPortBusyOpens(const std::string& value, Scenario& s) {
+  uint64_t opens = 0;
+  if (!Count(value, 1000, opens))
+    return false;
+  s.portBusyOpens = static_cast<int>(opens);
+  return true;
+}
+
+template <std::optional<std::string> Scenario::*text, size_t limit>
+bool SetText(const std::string& value, Scenario& s) {
+  if (value.size() > limit)
+    return false;
+  s.*text = value;
+  return true;
+}
+
+bool SetReady(const std::string& value, Scenario& s) {
+  uint8_t byte = 0;
+  if (!Byte(value, byte))
+    return false;
+  s.readyByte = byte;
+  return true;
+}
+
+// SIDE:NN[:S]
+bool SetBadStatus(const std::string& value, Scenario& s) {
+  const std::vector<std::string> fields = Fields(value);
+  if (fields.size() < 2 || fields.size() > 3 || fields[1].size() != 2)
+    return false;
+  Side side;
+  if (fields[0] == "base") {
+    side = Side::kBase;
+  } else if (fields[0] == "module") {
+    side = Side::kModule;
+  } else {
+    return false;
   }
-  if (name == "module-answers-id") {
-    if (value.size() > 15)
-      return false;
-    s.answeredId = value;
-    return true;
-  }
-  if (name == "version") {
-    if (value.size() > 120)
-      return false;
-    s.versionText = value;
-    return true;
-  }
-  if (name == "ready") {
-    if (!ParseUnsigned(value, 16, 0xFF, a))
-      return false;
-    s.readyByte = static_cast<uint8_t>(a);
-    return true;
-  }
-  if (name == "bad-status") {
-    if (fields.size() < 2 || fields.size() > 3 || fields[1].size() != 2)
-      return false;
-    Side side;
-    if (fields[0] == "base") {
-      side = Side::kBase;
-    } else if (fields[0] == "module") {
-      side = Side::kModule;
-    } else {
-      return false;
-    }
-    uint64_t status = 1;
-    if (fields.size() == 3 && (!ParseUnsigned(fields[2], 10, 0xFF, status) || status == 0))
-      return false;
-    std::string parameter = fields[1];
-    for (char& c : parameter) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-    s.badStatus[{side, parameter}] = static_cast<uint8_t>(status);
-    return true;
-  }
-  if (name == "nak-page" || name == "page-reply") {
-    if (fields.size() != 2 || !ParseUnsigned(fields[0], 10, 0xFFFF, a))
-      return false;
-    if (name == "nak-page") {
-      if (!ParseUnsigned(fields[1], 10, 1000, b) || b == 0)
-        return false;
-      s.nakPage[static_cast<uint16_t>(a)] = static_cast<int>(b);
-    } else {
-      if (!ParseUnsigned(fields[1], 16, 0xFF, b))
-        return false;
-      s.pageReply[static_cast<uint16_t>(a)] = static_cast<uint8_t>(b);
-    }
-    return true;
-  }
-  if (name == "no-page-reply" || name == "drop-after-page") {
-    if (!ParseUnsigned(value, 10, 0xFFFF, a))
-      return false;
-    if (name == "no-page-reply") {
-      s.noPageReply.push_back(static_cast<uint16_t>(a));
-    } else {
-      s.dropAfterPage = static_cast<uint16_t>(a);
-    }
-    return true;
+  uint64_t status = 1;
+  if (fields.size() == 3 && !Count(fields[2], 0xFF, status))
+    return false;
+  std::string parameter = fields[1];
+  for (char& c : parameter) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  s.badStatus[{side, parameter}] = static_cast<uint8_t>(status);
+  return true;
+}
+
+// K:M
+bool SetNakPage(const std::string& value, Scenario& s) {
+  const std::vector<std::string> fields = Fields(value);
+  uint16_t page = 0;
+  uint64_t naks = 0;
+  if (fields.size() != 2 || !Page(fields[0], page) || !Count(fields[1], 1000, naks))
+    return false;
+  s.nakPage[page] = static_cast<int>(naks);
+  return true;
+}
+
+// K:HH
+bool SetPageReply(const std::string& value, Scenario& s) {
+  const std::vector<std::string> fields = Fields(value);
+  uint16_t page = 0;
+  uint8_t reply = 0;
+  if (fields.size() != 2 || !Page(fields[0], page) || !Byte(fields[1], reply))
+    return false;
+  s.pageReply[page] = reply;
+  return true;
+}
+
+bool SetNoPageReply(const std::string& value, Scenario& s) {
+  uint16_t page = 0;
+  if (!Page(value, page))
+    return false;
+  s.noPageReply.push_back(page);
+  return true;
+}
+
+bool SetDropAfterPage(const std::string& value, Scenario& s) {
+  uint16_t page = 0;
+  if (!Page(value, page))
+    return false;
+  s.dropAfterPage = page;
+  return true;
+}
+
+// One named fault: the bare name sets `flag`, NAME=VALUE hands the value to `set`; a fault
+// without the one or the other does not take that form.
+struct FaultName {
+  const char* name;
+  const char* form;  // what may follow the name, for the help text
+  const char* help;  // lines after the first are indented under it
+  bool Scenario::*flag;
+  bool (*set)(const std::string& value, Scenario& s);
+};
+
+const FaultName kFaults[] = {
+    {"silent-base", "", "the base station neither listens nor answers", &Scenario::silentBase,
+     nullptr},
+    {"wrong-id", "", "identification begins \"\\rKV-TSLK-99,\"", &Scenario::wrongIdentification,
+     nullptr},
+    {"short-id", "", "identification of 17 bytes only", &Scenario::shortIdentification, nullptr},
+    {"baud", "=N", "the base station's baud rate", nullptr, SetBaud},
+    {"bad-status", "=SIDE:NN[:S]",
+     "status S (default 1) for radio parameter NN;\nSIDE is base or module", nullptr, SetBadStatus},
+    {"module-answers-id", "=TEXT", "the module answers \"I\" with TEXT", nullptr,
+     SetText<&Scenario::answeredId, 15>},
+    {"bootloader-running", "", "the module waits in its boot loader already",
+     &Scenario::bootLoaderRunning, nullptr},
+    {"report-crlf", "", "Setup report lines end in CR LF", &Scenario::reportCrLf, nullptr},
+    {"report-long-values", "", "every Setup report value one character too long",
+     &Scenario::reportLongValues, nullptr},
+    {"report-unknown-labels", "", "Setup report labels spelled differently",
+     &Scenario::reportUnknownLabels, nullptr},
+    {"report-150-no-cr", "", "150 characters without CR before the Setup report",
+     &Scenario::report150WithoutCr, nullptr},
+    {"silent-bootloader", "", "the boot loader answers nothing", &Scenario::silentBootLoader,
+     nullptr},
+    {"version-leading-lf", "", "LF before the boot loader identification",
+     &Scenario::versionLeadingLf, nullptr},
+    {"version-trailing-crlf", "", "CR LF after the boot loader identification",
+     &Scenario::versionTrailingCrLf, nullptr},
+    {"version", "=TEXT", "boot loader identification TEXT", nullptr,
+     SetText<&Scenario::versionText, 120>},
+    {"no-ready", "", "no ready byte after the identification", &Scenario::noReady, nullptr},
+    {"ready", "=HH", "ready byte HH (hex) instead of \"!\"", nullptr, SetReady},
+    {"nak-page", "=K:M", "\"@\" for the first M frames of page K", nullptr, SetNakPage},
+    {"page-reply", "=K:HH", "byte HH (hex) as the reply to page K", nullptr, SetPageReply},
+    {"no-page-reply", "=K", "no reply to page K", nullptr, SetNoPageReply},
+    {"drop-after-page", "=K", "the radio link dies after page K was accepted", nullptr,
+     SetDropAfterPage},
+    {"port-busy", "[=N]",
+     "(in-process only) opening the port fails until\nreleased, or for the first N opens",
+     &Scenario::portBusy, SetPortBusyOpens},
+};
+
+bool ParseItem(const std::string& item, Scenario& s) {
+  const size_t equals = item.find('=');
+  const std::string name = item.substr(0, equals);
+  for (const FaultName& fault : kFaults) {
+    if (name != fault.name)
+      continue;
+    if (equals == std::string::npos)
+      return fault.flag && (s.*fault.flag = true);
+    return fault.set && fault.set(item.substr(equals + 1), s);
   }
   return false;
 }
@@ -159,13 +204,7 @@ bool ParseScenario(const std::string& text, Scenario& scenario, std::string& err
   std::string item;
   Scenario parsed = scenario;
   while (std::getline(stream, item, ',')) {
-    if (item.empty())
-      continue;
-    const size_t equals = item.find('=');
-    const std::string name = item.substr(0, equals);
-    const bool hasValue = equals != std::string::npos;
-    const std::string value = hasValue ? item.substr(equals + 1) : "";
-    if (!ParseItem(name, value, hasValue, parsed)) {
+    if (!item.empty() && !ParseItem(item, parsed)) {
       error = "unknown fault or bad value: \"" + item + "\"";
       return false;
     }
@@ -174,31 +213,18 @@ bool ParseScenario(const std::string& text, Scenario& scenario, std::string& err
   return true;
 }
 
-const char* ScenarioHelp() {
-  return "  silent-base              the base station neither listens nor answers\n"
-         "  wrong-id                 identification begins \"\\rKV-TSLK-99,\"\n"
-         "  short-id                 identification of 17 bytes only\n"
-         "  baud=N                   the base station's baud rate\n"
-         "  bad-status=SIDE:NN[:S]   status S (default 1) for radio parameter NN;\n"
-         "                           SIDE is base or module\n"
-         "  module-answers-id=TEXT   the module answers \"I\" with TEXT\n"
-         "  bootloader-running       the module waits in its boot loader already\n"
-         "  report-crlf              Setup report lines end in CR LF\n"
-         "  report-long-values       every Setup report value one character too long\n"
-         "  report-unknown-labels    Setup report labels spelled differently\n"
-         "  report-150-no-cr         150 characters without CR before the Setup report\n"
-         "  silent-bootloader        the boot loader answers nothing\n"
-         "  version-leading-lf       LF before the boot loader identification\n"
-         "  version-trailing-crlf    CR LF after the boot loader identification\n"
-         "  version=TEXT             boot loader identification TEXT\n"
-         "  no-ready                 no ready byte after the identification\n"
-         "  ready=HH                 ready byte HH (hex) instead of \"!\"\n"
-         "  nak-page=K:M             \"@\" for the first M frames of page K\n"
-         "  page-reply=K:HH          byte HH (hex) as the reply to page K\n"
-         "  no-page-reply=K          no reply to page K\n"
-         "  drop-after-page=K        the radio link dies after page K was accepted\n"
-         "  port-busy[=N]            (in-process only) opening the port fails until\n"
-         "                           released, or for the first N opens\n";
+std::string ScenarioHelp() {
+  constexpr size_t kColumn = 25;
+  std::string help;
+  for (const FaultName& fault : kFaults) {
+    std::string usage = std::string(fault.name) + fault.form;
+    usage.resize(std::max(kColumn, usage.size() + 1), ' ');
+    std::string text = fault.help;
+    for (size_t at = 0; (at = text.find('\n', at)) != std::string::npos; at += 3 + kColumn)
+      text.insert(at + 1, std::string(2 + kColumn, ' '));
+    help += "  " + usage + text + "\n";
+  }
+  return help;
 }
 
 }  // namespace sim

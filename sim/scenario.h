@@ -51,6 +51,6 @@ struct Scenario {
 bool ParseScenario(const std::string& text, Scenario& scenario, std::string& error);
 
 // The names ParseScenario knows, with their value forms, for the program's help text.
-const char* ScenarioHelp();
+std::string ScenarioHelp();
 
 }  // namespace sim

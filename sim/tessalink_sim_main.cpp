@@ -3,16 +3,20 @@
 #include <signal.h>
 #include <time.h>
 
-#include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "sim/devices.h"
+#include "sim/line_module.h"
+#include "sim/module_files.h"
+#include "sim/number_text.h"
 #include "sim/pty_link.h"
 
 namespace {
@@ -41,40 +45,51 @@ const char kUsage[] =
     "  --scenario LIST        faults, comma-separated (see below)\n"
     "  --setup-after MS|off   press the Setup button MS after \"<RS\" turns report\n"
     "                         forwarding on (1000)\n"
+    "  --module TEXT          one module of a production line; repeat it for the next\n"
+    "                         ones: id=TEXT,serial=H-L,pan=HHHH,channel=N,\n"
+    "                         setup-after=MS|off,faults=LIST (faults last; what is\n"
+    "                         left out comes from the options above)\n"
+    "  --images DIR           write module-N-ID.bin and .txt for each module once its\n"
+    "                         end mark has come and once it is taken away\n"
     "  --image-out FILE       write the received firmware image when the update completes\n"
     "  --wire-time            bytes take 10 bits at the baud rate on the serial line\n"
     "  --page-turnaround MS   boot loader: good page frame to \"!\" (20)\n"
     "  --hop-latency MS       one radio packet through the air (5)\n"
-    "  --exit-after-update    exit once the update is complete and the port is closed\n"
+    "  --exit-after-update    exit once the update is complete (with --module: once the\n"
+    "                         last module is taken away) and the port is closed\n"
     "  --log FILE             readable log of commands and events (- for stderr)\n"
     "  --link PATH            also make PATH a symbolic link to the terminal\n"
     "faults:\n";
 
-bool ParseNumber(const std::string& text, int base, uint64_t limit, uint64_t& value) {
-  if (text.empty())
-    return false;
-  char* end = nullptr;
-  errno = 0;
-  const unsigned long long parsed = std::strtoull(text.c_str(), &end, base);
-  if (errno != 0 || *end != '\0' || text[0] == '-' || parsed > limit)
-    return false;
-  value = parsed;
-  return true;
-}
-
 struct Settings {
-  sim::ModuleParams module;
+  sim::LineModule module;  // the single module, and what the --module options leave out
+  std::vector<std::string> sequence;
   sim::Scenario scenario;
   sim::Options options;
   std::string imageOut;
+  std::string imagesDirectory;
   std::string logPath;
   std::string link;
   bool exitAfterUpdate = false;
 };
 
+// The options that set a value of the module, by the name the --module text gives it.
+const std::pair<const char*, const char*> kModuleOptions[] = {
+    {"--module-id", "id"},    {"--serial", "serial"},           {"--pan", "pan"},
+    {"--channel", "channel"}, {"--setup-after", "setup-after"},
+};
+
+// The module value an option sets, or nullptr.
+const char* ModuleKey(const std::string& option) {
+  for (const auto& [name, key] : kModuleOptions)
+    if (option == name)
+      return key;
+  return nullptr;
+}
+
 // False with a message for a bad command line.
 bool ParseArguments(int argc, char** argv, Settings& settings, std::string& error) {
-  settings.options.pressSetupAfterReportModeMs = 1000;
+  using sim::ParseNumber;
   for (int i = 1; i < argc; ++i) {
     const std::string option = argv[i];
     if (option == "--help" || option == "-h") {
@@ -96,36 +111,16 @@ bool ParseArguments(int argc, char** argv, Settings& settings, std::string& erro
     const std::string value = argv[++i];
     uint64_t number = 0;
     bool ok = true;
-    if (option == "--baud") {
+    if (const char* key = ModuleKey(option)) {
+      ok = sim::SetModuleValue(key, value, settings.module);
+    } else if (option == "--baud") {
       ok = ParseNumber(value, 10, 4000000, number) && number > 0;
       settings.options.baseBaud = static_cast<uint32_t>(number);
-    } else if (option == "--module-id") {
-      ok = !value.empty() && value.size() <= 6;
-      settings.module.moduleId = value;
-    } else if (option == "--serial") {
-      uint64_t low = 0;
-      ok = value.size() == 17 && (value[8] == '-' || value[8] == ':' || value[8] == ' ') &&
-           ParseNumber(value.substr(0, 8), 16, 0xFFFFFFFF, number) &&
-           ParseNumber(value.substr(9), 16, 0xFFFFFFFF, low);
-      settings.module.serialHigh = static_cast<uint32_t>(number);
-      settings.module.serialLow = static_cast<uint32_t>(low);
-    } else if (option == "--pan") {
-      ok = ParseNumber(value, 16, 0xFFFF, number);
-      settings.module.panId = static_cast<uint16_t>(number);
-    } else if (option == "--channel") {
-      ok = ParseNumber(value, value.rfind("0x", 0) == 0 ? 16 : 10, 0xFF, number);
-      settings.module.channel = static_cast<uint8_t>(number);
     } else if (option == "--scenario") {
-      ok = sim::ParseScenario(value, settings.scenario, error);
-      if (!ok)
+      if (!sim::ParseScenario(value, settings.scenario, error))
         return false;
-    } else if (option == "--setup-after") {
-      if (value == "off") {
-        settings.options.pressSetupAfterReportModeMs = -1;
-      } else {
-        ok = ParseNumber(value, 10, 3600000, number);
-        settings.options.pressSetupAfterReportModeMs = static_cast<int32_t>(number);
-      }
+    } else if (option == "--module") {
+      settings.sequence.push_back(value);
     } else if (option == "--page-turnaround") {
       ok = ParseNumber(value, 10, 60000, number);
       settings.options.pageWriteMs = static_cast<uint32_t>(number);
@@ -134,6 +129,8 @@ bool ParseArguments(int argc, char** argv, Settings& settings, std::string& erro
       settings.options.hopLatencyMs = static_cast<uint32_t>(number);
     } else if (option == "--image-out") {
       settings.imageOut = value;
+    } else if (option == "--images") {
+      settings.imagesDirectory = value;
     } else if (option == "--log") {
       settings.logPath = value;
     } else if (option == "--link") {
@@ -147,7 +144,26 @@ bool ParseArguments(int argc, char** argv, Settings& settings, std::string& erro
       return false;
     }
   }
+  settings.options.pressSetupAfterReportModeMs =
+      settings.module.pressSetupAfterReportModeMs.value_or(1000);
   return true;
+}
+
+// The single module of today's options, or the production line the --module options give.
+std::unique_ptr<sim::Devices> MakeDevices(const Settings& settings, std::string& error) {
+  sim::LineModule defaults = settings.module;
+  defaults.faults = settings.scenario;
+  if (settings.sequence.empty())
+    return std::make_unique<sim::Devices>(defaults.params, defaults.faults, settings.options);
+  std::vector<sim::LineModule> modules;
+  for (const std::string& text : settings.sequence) {
+    modules.push_back(defaults);
+    if (!sim::ParseLineModule(text, modules.back(), error)) {
+      error = "--module " + text + ": " + error;
+      return nullptr;
+    }
+  }
+  return std::make_unique<sim::Devices>(modules, settings.options);
 }
 
 bool WriteImage(const std::string& path, const std::vector<uint8_t>& image) {
@@ -167,6 +183,20 @@ int main(int argc, char** argv) {
       std::cerr << "tessalink-sim: " << error << "\n";
     std::cerr << kUsage << sim::ScenarioHelp();
     return error.empty() ? 0 : 2;
+  }
+
+  settings.options.tickUs = 1;
+  const std::unique_ptr<sim::Devices> made = MakeDevices(settings, error);
+  if (!made) {
+    std::cerr << "tessalink-sim: " << error << "\n";
+    return 2;
+  }
+  sim::Devices& devices = *made;
+  std::error_code failure;
+  if (!settings.imagesDirectory.empty() &&
+      !std::filesystem::create_directories(settings.imagesDirectory, failure) && failure) {
+    std::cerr << "tessalink-sim: cannot make " << settings.imagesDirectory << "\n";
+    return 1;
   }
 
   struct sigaction action {};
@@ -195,35 +225,42 @@ int main(int argc, char** argv) {
     }
     log = &logFile;
   }
-
-  settings.options.tickUs = 1;
-  sim::Devices devices(settings.module, settings.scenario, settings.options);
   if (log) {
-    devices.SetLogHook([log](const sim::EventLog::Entry& entry) {
+    auto write = [log](const sim::EventLog::Entry& entry) {
       char stamp[32];
       std::snprintf(stamp, sizeof stamp, "%10.3f ", static_cast<double>(entry.timeUs) / 1e6);
       *log << stamp << entry.source << ": " << entry.text << std::endl;
-    });
+    };
+    for (const sim::EventLog::Entry& entry : devices.Log().Entries()) write(entry);
+    devices.SetLogHook(write);
   }
 
   std::cout << pty.TerminalPath() << std::endl;
 
+  sim::ModuleFiles files(settings.imagesDirectory);
+  const bool productionLine = !settings.sequence.empty();
   bool imageWritten = false;
-  uint32_t completedAt = 0;
+  bool finished = false;  // the update complete, or every module of the line taken away
+  uint32_t finishedAt = 0;
   while (!stopSignal) {
     const int waitUs = static_cast<int>(devices.TicksUntilNextActivity(NowUs(), 10000));
     pty.Step(devices, NowUs, waitUs > 0 ? waitUs : 1);
     if (devices.UpdateComplete() && !imageWritten) {
       imageWritten = true;
-      completedAt = NowUs();
       if (!settings.imageOut.empty() && !WriteImage(settings.imageOut, devices.FirmwareImage()))
         std::cerr << "tessalink-sim: cannot write " << settings.imageOut << "\n";
     }
     if (!devices.UpdateComplete())
       imageWritten = false;
+    if (!settings.imagesDirectory.empty() && !files.Update(devices, error))
+      std::cerr << "tessalink-sim: " << error << "\n";
+    const bool done =
+        productionLine ? devices.CurrentModule() == devices.ModuleCount() : imageWritten;
+    if (done && !finished)
+      finishedAt = NowUs();
+    finished = done;
     // Let the update program finish its exchange with the base station before going away.
-    if (imageWritten && settings.exitAfterUpdate &&
-        (!pty.PcOpen() || NowUs() - completedAt >= 5000000))
+    if (finished && settings.exitAfterUpdate && (!pty.PcOpen() || NowUs() - finishedAt >= 5000000))
       break;
   }
   pty.RemoveLink();

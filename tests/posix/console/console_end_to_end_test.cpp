@@ -1,104 +1,37 @@
 // The console program against the standalone simulator on a pseudo-terminal, in real time:
 // the programs as they are shipped, their exit statuses and what they print.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
-#include <thread>
 #include <vector>
 
+#include "../common/child_process.h"
+#include "../common/sim_program.h"
 #include "temp_directory.h"
 
 namespace {
 using namespace std::chrono_literals;
+using posixtest::ReadFile;
+using posixtest::Spawn;
+using posixtest::WaitForExit;
+using posixtest::WaitForText;
 
-std::string ReadFile(const std::string& path) {
-  std::ifstream file(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-// Starts `arguments` with standard input, output and error on the files given.
-pid_t Spawn(const std::vector<std::string>& arguments, const std::string& in,
-            const std::string& out, const std::string& err) {
-  std::vector<char*> argv;
-  for (const std::string& argument : arguments) argv.push_back(const_cast<char*>(argument.c_str()));
-  argv.push_back(nullptr);
-  const pid_t pid = fork();
-  if (pid == 0) {
-    const int inFd = open(in.c_str(), O_RDONLY);
-    const int outFd = open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const int errFd = open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (inFd < 0 || outFd < 0 || errFd < 0)
-      _exit(127);
-    dup2(inFd, 0);
-    dup2(outFd, 1);
-    dup2(errFd, 2);
-    execv(argv[0], argv.data());
-    _exit(127);
-  }
-  return pid;
-}
-
-// The exit status, or -1 when the process had to be killed after `limit`.
-int WaitForExit(pid_t pid, std::chrono::milliseconds limit) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  int status = 0;
-  while (waitpid(pid, &status, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() > end) {
-      kill(pid, SIGKILL);
-      waitpid(pid, &status, 0);
-      return -1;
-    }
-    std::this_thread::sleep_for(20ms);
-  }
-  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-}
-
-bool WaitForText(const std::string& path, const std::string& text,
-                 std::chrono::milliseconds limit) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  while (std::chrono::steady_clock::now() < end) {
-    if (ReadFile(path).find(text) != std::string::npos)
-      return true;
-    std::this_thread::sleep_for(20ms);
-  }
-  return false;
-}
-
-// tessalink-sim on a pseudo-terminal, stopped when the test ends.
-class Simulator {
+// tessalink-sim on a pseudo-terminal, stopped when the test ends; the Setup button is pressed
+// 300 ms after the dialog asks for the report.
+class Simulator : public posixtest::SimProgram {
  public:
-  Simulator(const TempDirectory& dir, std::vector<std::string> options) : dir_(dir) {
-    std::vector<std::string> arguments{TESSALINK_SIM_PROGRAM, "--log", dir.File("sim.log"),
-                                       "--setup-after", "300"};
-    arguments.insert(arguments.end(), options.begin(), options.end());
-    pid_ = Spawn(arguments, "/dev/null", dir.File("sim.out"), dir.File("sim.err"));
-    if (WaitForText(dir.File("sim.out"), "\n", 5s)) {
-      const std::string out = ReadFile(dir.File("sim.out"));
-      terminal_ = out.substr(0, out.find('\n'));
-    }
-  }
-  ~Simulator() {
-    if (pid_ > 0) {
-      kill(pid_, SIGTERM);
-      WaitForExit(pid_, 5s);
-    }
-  }
-  const std::string& Terminal() const { return terminal_; }
-  std::string Log() const { return ReadFile(dir_.File("sim.log")); }
+  Simulator(const TempDirectory& dir, std::vector<std::string> options)
+      : SimProgram(dir, WithSetupAfter(std::move(options))) {}
 
  private:
-  const TempDirectory& dir_;
-  pid_t pid_ = -1;
-  std::string terminal_;
+  static std::vector<std::string> WithSetupAfter(std::vector<std::string> options) {
+    options.insert(options.begin(), {"--setup-after", "300"});
+    return options;
+  }
 };
 
 struct Finished {
@@ -151,7 +84,7 @@ TEST_F(ConsoleEndToEnd, CompleteUpdateLeavesTheModuleHoldingThePageImage) {
                              "--image", dir.File("expected.bin")},
                             "/dev/null", dir.File("check.out"), dir.File("check.err"));
   ASSERT_EQ(WaitForExit(check, 10s), 0) << ReadFile(dir.File("check.err"));
-  ASSERT_TRUE(WaitForText(dir.File("sim.log"), "PC closes the port", 5s));
+  ASSERT_TRUE(simulator.WaitForLog("PC closes the port"));
   const std::string image = ReadFile(dir.File("module.bin"));
   EXPECT_EQ(image.size(), 13u * 256);
   EXPECT_EQ(image, ReadFile(dir.File("expected.bin")));
@@ -175,7 +108,7 @@ TEST_F(ConsoleEndToEnd, EndOfInputCancelsAndRestoresTheBaseStation) {
             std::string::npos);
   EXPECT_NE(run.out.find("End of input: cancelling the update."), std::string::npos);
   EXPECT_EQ(run.err, "Exit status 9: cancelled.\n");
-  ASSERT_TRUE(WaitForText(dir.File("sim.log"), "PC closes the port", 5s));
+  ASSERT_TRUE(simulator.WaitForLog("PC closes the port"));
   const std::string log = simulator.Log();
   EXPECT_LT(log.find("base station: <RN"), log.find("base station: <W"));
 }
@@ -209,7 +142,7 @@ TEST_F(ConsoleEndToEnd, SecondCtrlCDuringTheTransferStillClosesThePort) {
   ASSERT_TRUE(WaitForText(dir.File("out.txt"), "Sending hex file page  3  of  13", 30s));
   const auto interrupted = std::chrono::steady_clock::now();
   kill(update, SIGINT);
-  std::this_thread::sleep_for(100ms);
+  ASSERT_TRUE(WaitForText(dir.File("err.txt"), "Cancelling the update", 10s));
   kill(update, SIGINT);
   const Finished run = Finish(update, 20s);
   EXPECT_EQ(run.status, 8) << run.out << run.err;
@@ -218,7 +151,7 @@ TEST_F(ConsoleEndToEnd, SecondCtrlCDuringTheTransferStillClosesThePort) {
   EXPECT_NE(run.err.find("Cutting the serial link"), std::string::npos) << run.err;
   EXPECT_NE(run.err.find("The serial link was cut on request; the port has been closed."),
             std::string::npos);
-  EXPECT_TRUE(WaitForText(dir.File("sim.log"), "PC closes the port", 5s));
+  EXPECT_TRUE(simulator.WaitForLog("PC closes the port"));
   EXPECT_EQ(simulator.Log().find("base station: <W"), std::string::npos)
       << "nothing was sent after the cut";
 }

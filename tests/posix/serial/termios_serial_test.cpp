@@ -6,8 +6,10 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <string>
 
+#include "../common/wait_until.h"
 #include "posix_clock.h"
 #include "serial/serial_port.h"
 
@@ -28,16 +30,17 @@ struct PtyPair {
     if (master >= 0)
       close(master);
   }
-  std::string ReadMaster(std::size_t want, int timeoutMs = 2000) {
+  std::string ReadMaster(std::size_t want) {
     std::string got;
-    for (int waited = 0; got.size() < want && waited < timeoutMs; waited += 5) {
-      char buffer[512];
-      const ssize_t n = read(master, buffer, sizeof buffer);
-      if (n > 0)
-        got.append(buffer, static_cast<std::size_t>(n));
-      else
-        usleep(5000);
-    }
+    posixtest::WaitUntil(
+        [&] {
+          char buffer[512];
+          const ssize_t n = read(master, buffer, sizeof buffer);
+          if (n > 0)
+            got.append(buffer, static_cast<std::size_t>(n));
+          return got.size() >= want;
+        },
+        std::chrono::seconds(10));
     return got;
   }
   int master = -1;
@@ -74,7 +77,7 @@ TEST_F(TermiosSerialTest, BytesTravelUnchangedBothWays) {
 
   ASSERT_EQ(write(pty.master, binary.data(), binary.size()), static_cast<ssize_t>(binary.size()));
   char received[32];
-  EXPECT_EQ(port.ReadBytes(received, static_cast<int>(binary.size()), 1000),
+  EXPECT_EQ(port.ReadBytes(received, static_cast<int>(binary.size()), 10000),
             static_cast<int>(binary.size()));
   EXPECT_EQ(std::string(received, binary.size()), binary);
 }
@@ -82,7 +85,8 @@ TEST_F(TermiosSerialTest, BytesTravelUnchangedBothWays) {
 TEST_F(TermiosSerialTest, PurgeDiscardsWhatHasArrived) {
   ASSERT_EQ(port.Open(5, 9600, 'N', 8, 1), 1);
   ASSERT_EQ(write(pty.master, "junk", 4), 4);
-  usleep(50000);
+  // The terminal hands bytes on to the reading side a moment later.
+  posixtest::WaitUntil([&] { return port.BytesWaiting() >= 4; }, std::chrono::seconds(10));
   EXPECT_EQ(port.BytesWaiting(), 4u);
   EXPECT_EQ(port.PurgeInput(), 1);
   EXPECT_EQ(port.BytesWaiting(), 0u);

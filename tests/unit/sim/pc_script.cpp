@@ -288,8 +288,10 @@ UpdateResult RunUpdate(Bench& b, const std::vector<uint8_t>& image, const Update
     b.Wait(500);
     b.Send(Esc6());
     b.port.PurgeInput();
-    if (!ReadReport(b, run, result)) {
-      result.stage = "report";  // the user gives up: Cancel Update
+    const bool reported = ReadReport(b, run, result);
+    if (!reported || run.cancelIds.count(result.report["Module ID"]) != 0) {
+      // The user gives up, or turns the module down: Cancel Update.
+      result.stage = reported ? "cancelled" : "report";
       b.Wait(500);
       b.Send(Esc6() + "<RN" + "<W");
       b.Wait(500);

@@ -3,6 +3,7 @@
 // utility uses, so the simulated devices can be checked against them.
 #include <cstdint>
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -31,6 +32,13 @@ struct Bench {
         serial(devices, [this] { return clock.Now(); }),
         port(serial, clock) {}
 
+  // A production line of modules (`start` has no default: Bench({}, options) is the above).
+  Bench(const std::vector<sim::LineModule>& modules, const sim::Options& options, uint32_t start)
+      : clock(start),
+        devices(modules, options),
+        serial(devices, [this] { return clock.Now(); }),
+        port(serial, clock) {}
+
   void Wait(uint32_t ms) { clock.Advance(ms); }
   void Send(const std::string& text) { port.Write(text.data(), static_cast<int>(text.size())); }
   std::string ReadBytes(int count, uint32_t timeoutMs);
@@ -44,8 +52,8 @@ struct Bench {
 };
 
 struct UpdateResult {
-  // Where the run ended: "open", "base station", "report", "row N", "boot loader",
-  // "version", "ready", "page N" or "done".
+  // Where the run ended: "open", "base station", "report", "cancelled", "row N",
+  // "boot loader", "version", "ready", "page N" or "done".
   std::string stage;
   std::string reason;  // "no response" or "invalid" for the transfer's failures
   int baud = 0;
@@ -57,8 +65,9 @@ struct UpdateResult {
 };
 
 struct UpdateRun {
-  bool pressSetupButton = true;  // the script's user presses it 300 ms after "<RS"
-  uint32_t reportWaitMs = 3000;  // how long the user waits for the report
+  bool pressSetupButton = true;     // the script's user presses it 300 ms after "<RS"
+  uint32_t reportWaitMs = 3000;     // how long the user waits for the report
+  std::set<std::string> cancelIds;  // reported module IDs the user cancels ("cancelled")
 };
 
 // Runs the whole update over the bench's port: base station search, relay and radio set-up,
