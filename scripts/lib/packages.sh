@@ -15,6 +15,8 @@ ensure_packages() {
   DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
 }
 
-# What building and testing needs.
-BUILD_PACKAGES=(cmake make g++ googletest libgtest-dev mingw-w64 g++-mingw-w64-x86-64)
-TEST_PACKAGES=(wine wine64 xvfb x11-utils xdotool imagemagick srecord socat clang libclang-rt-14-dev)
+# What building and testing needs. Making the packages: dpkg-dev and file (the Debian
+# package's library dependencies); using them: zip and unzip (the firmware bundle), man-db.
+BUILD_PACKAGES=(cmake make g++ googletest libgtest-dev mingw-w64 g++-mingw-w64-x86-64 dpkg-dev file)
+TEST_PACKAGES=(wine wine64 xvfb x11-utils xdotool imagemagick srecord socat clang libclang-rt-14-dev
+  zip unzip man-db)
