@@ -563,6 +563,16 @@ scenario_cancel_parameters() {
   finished=1
 }
 
+# The simulated module holds exactly the page image of the firmware installed with the program.
+expect_received_image() {
+  for _ in $(seq 50); do [ -s "$results/received-image.bin" ] && break; sleep 0.1; done
+  if cmp "$results/expected-image.bin" "$results/received-image.bin"; then
+    echo "ok: the module received the page image ($(stat -c %s "$results/expected-image.bin") bytes)"
+  else
+    fail "the image the module received differs from the HEX file's page image"
+  fi
+}
+
 scenario_successful_update() {
   start_simulator --setup-after 3000 --image-out "$results/received-image.bin"
   map_ports "COM5=$pty"
@@ -596,12 +606,7 @@ scenario_successful_update() {
   all_ports_enabled_again
   expect_eq "ComPort saved" "$(saved_port)" 5
   [ -e "$program_path_unix/Hex.tmp" ] && fail "Hex.tmp left behind"
-  for _ in $(seq 50); do [ -s "$results/received-image.bin" ] && break; sleep 0.1; done
-  if cmp "$results/expected-image.bin" "$results/received-image.bin"; then
-    echo "ok: the module received the page image ($(stat -c %s "$results/expected-image.bin") bytes)"
-  else
-    fail "the image the module received differs from the HEX file's page image"
-  fi
+  expect_received_image
   must click "$main_title" 2
   must wait-gone "$main_title" 10000
   wait_program_exit
@@ -658,12 +663,7 @@ scenario_console_update() {
   expect_console_says "Exit status 0: "
   expect_eq "ComPort saved" "$(saved_port "$console_profile_key")" 5
   [ -e "$program_path_unix/Hex.tmp" ] && fail "Hex.tmp left behind"
-  for _ in $(seq 50); do [ -s "$results/received-image.bin" ] && break; sleep 0.1; done
-  if cmp "$results/expected-image.bin" "$results/received-image.bin"; then
-    echo "ok: the module received the page image ($(stat -c %s "$results/expected-image.bin") bytes)"
-  else
-    fail "the image the module received differs from the HEX file's page image"
-  fi
+  expect_received_image
   finished=1
 }
 
