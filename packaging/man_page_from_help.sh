@@ -12,7 +12,9 @@ summary=$3
 output=$4
 shift 4
 
-help=$("$@" --help 2>&1)
+# Some programs print their help on standard error, or end it with a usage status.
+help=$("$@" --help 2>&1 || true)
+[ -n "$help" ] || { echo "$name --help printed nothing" >&2; exit 1; }
 page="$output.tmp"
 {
   printf '.TH "%s" "1" "" "%s %s" "User Commands"\n' \
