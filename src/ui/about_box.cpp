@@ -1,13 +1,14 @@
 #include "ui/about_box.h"
 
 #include "core/message_box.h"
+#include "program_version.h"
 #include "ui/control_ids.h"
 #include "ui/main_dialog_texts.h"
 #include "ui/support_contact.h"
 
 namespace {
 constexpr const char kProductName[] = "Korvane Wireless Quorvanta Mobile Module";
-constexpr const char kVersion[] = "2.0.0.16";
+constexpr const char kVersion[] = PROGRAM_VERSION;
 constexpr const char kReleaseDate[] = "February 8, 2008";
 constexpr const char kMailtoScheme[] = "mailto:";
 constexpr const char kMailSubject[] = "?Subject=Firmware Update";

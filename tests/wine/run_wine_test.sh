@@ -3,18 +3,22 @@
 # station on a pseudo-terminal mapped to a COM port, the program built by the win64 preset,
 # and the UI driver (ui_driver.exe) that operates it. Screenshots and logs go to
 # <work>/results/<scenario>/. Everything started here is stopped again, also on failure.
+# --program-dir DIR runs the programs found in DIR (an unpacked release zip) from there,
+# instead of copies of the Windows build's programs in C:\.
 #
-# usage: run_wine_test.sh --win64 DIR --work DIR [--sim PATH] SCENARIO
+# usage: run_wine_test.sh --win64 DIR --work DIR [--sim PATH] [--program-dir DIR] SCENARIO
 set -euo pipefail
 
 win64=""
 work=""
 sim=""
+program_dir_option=""
 while [ $# -gt 1 ]; do
   case "$1" in
     --win64) win64="$2"; shift 2 ;;
     --work) work="$2"; shift 2 ;;
     --sim) sim="$2"; shift 2 ;;
+    --program-dir) program_dir_option=$(realpath -m "$2"); shift 2 ;;
     *) break ;;
   esac
 done
@@ -25,9 +29,14 @@ work=$(realpath -m "$work")
 [ -z "$sim" ] || sim=$(realpath -m "$sim")
 
 exe="$win64/src/platform/win32/KorvaneQuorvantaUpdate.exe"
+console_exe="$win64/src/cli/kqm-update.exe"
+if [ -n "$program_dir_option" ]; then
+  exe="$program_dir_option/KorvaneQuorvantaUpdate.exe"
+  console_exe="$program_dir_option/kqm-update.exe"
+fi
 driver_exe="$win64/tests/win32/ui_driver.exe"
 backend_tests="$win64/tests/win32/win32_tests.exe"
-for file in "$exe" "$driver_exe" "$backend_tests"; do
+for file in "$exe" "$console_exe" "$driver_exe" "$backend_tests"; do
   if [ ! -f "$file" ]; then
     echo "FAIL: $file is missing: build the Windows program first" \
       "(cmake --preset win64 && cmake --build --preset win64)"
@@ -203,23 +212,31 @@ set_saved_port() {
   fi
 }
 
+# saved_port [PROFILE_KEY]: the dialog program's, or the given program's.
 saved_port() {
   local value
-  value=$(wine reg query "$profile_key" /v ComPort 2>>"$log" | tr -d '\r' |
+  value=$(wine reg query "${1:-$profile_key}" /v ComPort 2>>"$log" | tr -d '\r' |
     awk '$1 == "ComPort" { print $3 }')
   [ -z "$value" ] || echo $((value))
 }
 
 # --- the program and its files ------------------------------------------------------------
 
-# install_program DIRNAME [with-description]: copies the program and the firmware files into
-# C:\DIRNAME\ and sets $program_dir (Windows form) and $program_path_unix.
+# install_program DIRNAME [with-description]: copies the programs and the firmware files into
+# C:\DIRNAME\ and sets $program_dir (Windows form) and $program_path_unix. With --program-dir
+# the programs stay where they are and the firmware files go beside them.
 install_program() {
-  program_dir="C:\\$1\\"
-  program_path_unix="$WINEPREFIX/drive_c/${1//\\//}"
-  rm -rf "$program_path_unix"
-  mkdir -p "$program_path_unix"
-  cp "$exe" "$program_path_unix/"
+  if [ -n "$program_dir_option" ]; then
+    program_path_unix="$program_dir_option"
+    program_dir="$(winepath -w "$program_path_unix" 2>>"$log" | tr -d '\r')\\"
+    rm -f "$program_path_unix"/{Korvane_Quorvanta_Mobile_Module.txt,KQM_2_1_0_7.hex,Hex.tmp}
+  else
+    program_dir="C:\\$1\\"
+    program_path_unix="$WINEPREFIX/drive_c/${1//\\//}"
+    rm -rf "$program_path_unix"
+    mkdir -p "$program_path_unix"
+    cp "$exe" "$console_exe" "$program_path_unix/"
+  fi
   if [ "${2:-}" == "with-description" ]; then
     printf '2.1.0.7\r\nKQM_2_1_0_7.hex\r\n' >"$program_path_unix/Korvane_Quorvanta_Mobile_Module.txt"
     # Two blocks with a gap, not page aligned: 0x000-0x2FF and 0x380-0x51F, six pages.
@@ -609,6 +626,16 @@ scenario_cancel_parameters() {
   finished=1
 }
 
+# The simulated module holds exactly the page image of the firmware installed with the program.
+expect_received_image() {
+  for _ in $(seq 50); do [ -s "$results/received-image.bin" ] && break; sleep 0.1; done
+  if cmp "$results/expected-image.bin" "$results/received-image.bin"; then
+    echo "ok: the module received the page image ($(stat -c %s "$results/expected-image.bin") bytes)"
+  else
+    fail "the image the module received differs from the HEX file's page image"
+  fi
+}
+
 scenario_successful_update() {
   start_simulator --setup-after 3000 --image-out "$results/received-image.bin"
   map_ports "COM5=$pty"
@@ -642,12 +669,7 @@ scenario_successful_update() {
   all_ports_enabled_again
   expect_eq "ComPort saved" "$(saved_port)" 5
   [ -e "$program_path_unix/Hex.tmp" ] && fail "Hex.tmp left behind"
-  for _ in $(seq 50); do [ -s "$results/received-image.bin" ] && break; sleep 0.1; done
-  if cmp "$results/expected-image.bin" "$results/received-image.bin"; then
-    echo "ok: the module received the page image ($(stat -c %s "$results/expected-image.bin") bytes)"
-  else
-    fail "the image the module received differs from the HEX file's page image"
-  fi
+  expect_received_image
   must click "$main_title" 2
   must wait-gone "$main_title" 10000
   wait_program_exit
@@ -758,11 +780,100 @@ scenario_interrupted_update() {
   finished=1
 }
 
+# --- the console program ------------------------------------------------------------------
+
+console_profile_key='HKCU\Software\Halvenmoor Systems\kqm-update\Settings'
+
+# start_console ARGS...: kqm-update.exe from another directory, as a script starts it, with
+# standard input from $console_input; output in $results/console.out and console.err.
+start_console() {
+  (cd "$results" && exec wine "${program_dir}kqm-update.exe" "$@" <"$console_input" \
+    >"$results/console.out" 2>"$results/console.err") &
+  program_pid=$!
+}
+
+# finish_console: waits for the console program and sets $console_status.
+finish_console() {
+  console_status=0
+  wait "$program_pid" || console_status=$?
+  program_pid=""
+  tr -d '\r' <"$results/console.out" >"$results/console.txt"
+  tr -d '\r' <"$results/console.err" >>"$results/console.txt"
+}
+
+expect_console_says() {
+  grep -qF -- "$1" "$results/console.txt" && echo "ok: the console said \"$1\"" ||
+    fail "the console did not say \"$1\" (see $results/console.txt)"
+}
+
+scenario_console_update() {
+  start_simulator --setup-after 3000 --image-out "$results/received-image.bin"
+  map_ports "COM5=$pty"
+  set_saved_port ""
+  install_program kqu-console with-description
+  console_input=/dev/null
+  start_console --port COM5 --yes --trace trace.txt
+  finish_console
+  expect_eq "exit status" "$console_status" 0
+  expect_console_says "Firmware version  =  2.1.0.7"
+  expect_console_says "Sending hex file page  6  of  6"
+  expect_console_says "The Korvane Quorvanta Module firmware has been successfully updated."
+  expect_console_says "Exit status 0: "
+  expect_eq "ComPort saved" "$(saved_port "$console_profile_key")" 5
+  [ -e "$program_path_unix/Hex.tmp" ] && fail "Hex.tmp left behind"
+  expect_received_image
+  finished=1
+}
+
+# Without --yes the program waits for the module's Setup report; its input ends meanwhile.
+scenario_console_cancel() {
+  start_simulator --setup-after off
+  map_ports "COM5=$pty"
+  set_saved_port ""
+  install_program kqu-console with-description
+  console_input="$results/console.in"
+  mkfifo "$console_input"
+  start_console --port COM5 --trace trace.txt
+  local input
+  exec {input}>"$console_input"
+  local _
+  for _ in $(seq 600); do
+    grep -q "base station: <RS" "$results/simulator.log" 2>/dev/null && break
+    sleep 0.1
+  done
+  grep -q "base station: <RS" "$results/simulator.log" ||
+    fail "the program never asked the base station for the module's Setup report"
+  sleep 1
+  exec {input}>&-
+  finish_console
+  expect_eq "exit status" "$console_status" 9
+  expect_console_says "End of input: cancelling the update."
+  expect_console_says "Exit status 9: cancelled."
+  # The clean restore on the wire: the radio's command mode left, report forwarding off, the
+  # base station released, the port closed.
+  local sent
+  tr -d '\r' <"$results/trace.txt" >"$results/trace-lf.txt"
+  sent=$(sed -n 's/^\[[^]]*\] -> \(\([0-9A-F][0-9A-F] \)*[0-9A-F][0-9A-F]\).*$/\1/p' \
+    "$results/trace-lf.txt" | tr '\n' ' ')
+  [[ "$sent" == *"3C 52 53 1B 1B 1B 1B 1B 1B 3C 52 4E 3C 57 " ]] &&
+    echo "ok: after \"<RS\" only six ESC, \"<RN\" and \"<W\" were sent" ||
+    fail "sent at the end: ${sent: -60}"
+  expect_eq "the port closed last" "$(tail -n 1 "$results/trace-lf.txt" | sed 's/^\[[^]]*\] //')" close
+  for _ in $(seq 50); do grep -q "PC closes the port" "$results/simulator.log" && break; sleep 0.1; done
+  expect_eq "the restore, in order" \
+    "$(grep -oE 'base station: <(RN|W)$|PC closes the port' "$results/simulator.log" | tail -n 3 | tr '\n' '|')" \
+    "base station: <RN|base station: <W|PC closes the port|"
+  expect_eq "nothing saved" "$(saved_port "$console_profile_key")" ""
+  [ -e "$program_path_unix/Hex.tmp" ] && fail "Hex.tmp left behind"
+  finished=1
+}
+
 # --- run ----------------------------------------------------------------------------------
 
 case "$scenario" in
   win32_backends | main_dialog | missing_description | about_box | no_base_station | \
     cancel_parameters | successful_update | interrupted_update) ;;
+  console_update | console_cancel) ;;
   *) echo "unknown scenario $scenario"; exit 2 ;;
 esac
 

@@ -4,23 +4,39 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cstring>
+#include <iostream>
 
 #include "exit_codes.h"
 
 namespace {
 std::atomic<int> interruptCount{0};
+static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a lock-free count");
 
+// Only async-signal-safe calls in here, and errno as the interrupted code left it.
 void Say(const char* text) {
-  // Only async-signal-safe calls in here.
+  const int savedErrno = errno;
   const ssize_t ignored = write(STDERR_FILENO, text, std::strlen(text));
   (void)ignored;
+  errno = savedErrno;
+}
+
+// Ctrl-C counts one more; SIGTERM goes straight to cutting the link (a count of at least 2).
+// Each step is one atomic read-modify-write, so no signal is lost to another.
+int CountSignal(int signal) {
+  if (signal != SIGTERM)
+    return interruptCount.fetch_add(1) + 1;
+  int before = interruptCount.load();
+  int after = 0;
+  do {
+    after = before < 2 ? 2 : before + 1;
+  } while (!interruptCount.compare_exchange_weak(before, after));
+  return after;
 }
 
 void OnInterrupt(int signal) {
-  const int before = interruptCount.load();
-  const int after = signal == SIGTERM ? (before < 2 ? 2 : before + 1) : before + 1;
-  interruptCount.store(after);
+  const int after = CountSignal(signal);
   if (after >= 3) {
     Say("\nStopped.\n");
     _exit(static_cast<int>(ExitCode::kStoppedHard));
@@ -35,11 +51,19 @@ void OnInterrupt(int signal) {
 SignalInterrupts::SignalInterrupts() {
   struct sigaction action {};
   action.sa_handler = OnInterrupt;
+  // Neither signal interrupts the handler of the other.
   sigemptyset(&action.sa_mask);
+  sigaddset(&action.sa_mask, SIGINT);
+  sigaddset(&action.sa_mask, SIGTERM);
   // Reads and writes on the port carry on; a wait on standard input (poll) still wakes up.
   action.sa_flags = SA_RESTART;
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
+  for (const int signal : {SIGINT, SIGTERM}) {
+    if (sigaction(signal, &action, nullptr) != 0) {
+      std::cerr << "Warning: " << (signal == SIGINT ? "Ctrl-C" : "SIGTERM") << " cannot be caught ("
+                << std::strerror(errno)
+                << "): it would end the program without restoring the base station.\n";
+    }
+  }
 }
 
 int SignalInterrupts::Count() const {

@@ -15,6 +15,7 @@
 #include "interrupts.h"
 #include "port_argument.h"
 #include "posix_clock.h"
+#include "program_version.h"
 #include "stdin_input.h"
 #include "termios_serial.h"
 #include "ui/companion_windows.h"

@@ -13,6 +13,7 @@
 #include "console_session.h"
 #include "firmware_update_app.h"
 #include "interrupts.h"
+#include "program_version.h"
 #include "registry_port_list.h"
 #include "registry_profile_store.h"
 #include "stdin_input.h"

@@ -2,10 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
-#include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -118,42 +114,6 @@ TEST(AboutBox, LinkTargetFollowsOnlyTheMailAndWebLines) {
     SCOPED_TRACE(c.link);
     EXPECT_EQ(CAboutDlg::LinkTarget(c.link), c.target);
   }
-}
-
-// The version resource of the Windows program and the About box must name the same version.
-TEST(AboutBox, VersionResourceMatchesTheVersionLine) {
-  const std::filesystem::path rc =
-      std::filesystem::path(__FILE__).parent_path() / ".." / ".." / ".." / "res" / "app.rc";
-  std::ifstream in(rc);
-  ASSERT_TRUE(in) << rc;
-  std::stringstream content;
-  content << in.rdbuf();
-  const std::string text = content.str();
-
-  std::string versionLine;
-  for (const auto& item : CAboutDlg::ControlTexts()) {
-    if (item.id == ids::kAboutVersion)
-      versionLine = item.text;
-  }
-  ASSERT_EQ(versionLine.rfind("Version ", 0), 0u);
-  const std::string version = versionLine.substr(8);
-  std::string commas = version;
-  for (char& c : commas) {
-    if (c == '.')
-      c = ',';
-  }
-
-  std::smatch match;
-  ASSERT_TRUE(std::regex_search(text, match, std::regex(R"(FILEVERSION\s+([0-9,]+))")));
-  EXPECT_EQ(match[1].str(), commas);
-  ASSERT_TRUE(std::regex_search(text, match, std::regex(R"(PRODUCTVERSION\s+([0-9,]+))")));
-  EXPECT_EQ(match[1].str(), commas);
-  ASSERT_TRUE(
-      std::regex_search(text, match, std::regex(R"re(VALUE\s+"FileVersion",\s*"([^"]*)")re")));
-  EXPECT_EQ(match[1].str(), version);
-  ASSERT_TRUE(
-      std::regex_search(text, match, std::regex(R"re(VALUE\s+"ProductVersion",\s*"([^"]*)")re")));
-  EXPECT_EQ(match[1].str(), version);
 }
 
 }  // namespace
