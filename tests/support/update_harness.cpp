@@ -1,8 +1,8 @@
 #include "update_harness.h"
 
+#include "core/control_ids.h"
 #include "firmware/hex_page_image.h"
 #include "hex_records.h"
-#include "ui/control_ids.h"
 
 uint32_t FilteringSerial::BytesWaiting() {
   Fill();

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "core/control_ids.h"
 #include "core/message_box.h"
-#include "ui/control_ids.h"
 #include "update_harness.h"
 
 namespace {

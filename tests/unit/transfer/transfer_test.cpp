@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "core/control_ids.h"
 #include "core/message_box.h"
 #include "hex_records.h"
-#include "ui/control_ids.h"
 #include "update_harness.h"
 
 namespace {
