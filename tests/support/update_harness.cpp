@@ -38,6 +38,8 @@ void FilteringSerial::Fill() {
 sim::Options UpdateHarness::DefaultOptions() {
   sim::Options options;
   options.pressSetupAfterReportModeMs = 1500;
+  // The radio as the devices are described: "+++" needs 1500 ms of silence on both sides.
+  options.radioGuardMs = 1500;
   return options;
 }
 

@@ -176,6 +176,19 @@ TEST(SerialPortTime, TimeOutsSurviveTickCounterWrapAround) {
   EXPECT_EQ(ch.port.ReadBytes(bytes, 2, 500), 1);
 }
 
+TEST(SerialPortTime, AWaitEndsTheMomentItsTimeHasPassed) {
+  // The clock moves 1 ms per reading and the first reading starts the wait.
+  for (bool line : {false, true}) {
+    Channel ch;
+    EXPECT_EQ(ch.port.Open(3, 9600, 'N', 8, 1), 1);
+    const uint32_t firstReading = ch.clock.Now() + 1;
+    char buffer[16];
+    EXPECT_EQ(line ? ch.port.ReadLine(buffer, 15, 500, '\r') : ch.port.ReadBytes(buffer, 4, 500),
+              0);
+    EXPECT_EQ(ch.clock.Now() - firstReading, 500u) << (line ? "ReadLine" : "ReadBytes");
+  }
+}
+
 TEST(SerialPortRead, TakesAtMostMaxAndNeverWaits) {
   Channel ch;
   EXPECT_EQ(ch.port.Open(3, 9600, 'N', 8, 1), 1);
