@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 
 // The update's side of the serial line, named in one place: what it sends to the base
@@ -74,7 +75,7 @@ constexpr const char kVersionRequest[] = "#$%-QMM-2.11-644";
 constexpr const char kBootLoaderId[] = "QMM-2.11-644";
 constexpr uint8_t kIdentificationEnd = '\r';
 constexpr uint32_t kBootLoaderIdTimeoutMs = 3000;  // from the version request
-constexpr int kBootLoaderIdBuffer = 100;           // a longer reply cannot be valid
+constexpr std::size_t kBootLoaderIdBuffer = 100;   // a longer reply cannot be valid
 constexpr uint8_t kReady = '!';
 constexpr uint32_t kReadyTimeoutMs = 2000;  // from the identification
 constexpr uint8_t kPageAccepted = '!';

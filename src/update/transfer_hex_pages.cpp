@@ -39,13 +39,10 @@ ByteWait WaitForByte(UpdateContext& context, uint32_t start, uint32_t limit) {
 // How a phase of the transfer ended: nothing wrong (null), or the reason for the report.
 using Failure = const char*;
 
-// Exactly "QMM-2.11-644" before the CR. The buffer never overflows: a reply that fills it
-// without a CR cannot be valid.
-Failure IdentifyBootLoader(UpdateContext& context) {
-  char identification[protocol::kBootLoaderIdBuffer + 1];
-  std::size_t length = 0;
+// The identification: bytes up to the CR, at most a buffer's worth. A reply that fills the
+// buffer without a CR cannot be valid and ends the wait at once.
+update_events::BootLoaderIdentified ReadIdentification(UpdateContext& context, Failure& failure) {
   update_events::BootLoaderIdentified identified;
-  Failure failure = nullptr;
   const uint32_t start = context.Now();
   for (;;) {
     const ByteWait wait = WaitForByte(context, start, protocol::kBootLoaderIdTimeoutMs);
@@ -53,28 +50,32 @@ Failure IdentifyBootLoader(UpdateContext& context) {
     if (wait.reply == Reply::kTimeout) {
       identified.timedOut = true;
       failure = update_texts::kNoResponse;
-      break;
+      return identified;
     }
     if (wait.reply == Reply::kFailedRead ||
-        (wait.byte != protocol::kIdentificationEnd && length == protocol::kBootLoaderIdBuffer)) {
+        (wait.byte != protocol::kIdentificationEnd &&
+         identified.text.size() == protocol::kBootLoaderIdBuffer)) {
       failure = update_texts::kInvalidVersion;
-      break;
+      return identified;
     }
     if (wait.byte == protocol::kIdentificationEnd)
       break;
-    identification[length++] = static_cast<char>(wait.byte);
+    identified.text.push_back(static_cast<char>(wait.byte));
   }
-  identified.text.assign(identification, length);
-  identified.accepted = failure == nullptr && identified.text == protocol::kBootLoaderId;
-  if (failure == nullptr && !identified.accepted)
-    failure = update_texts::kInvalidVersion;
+  identified.accepted = identified.text == protocol::kBootLoaderId;
+  failure = identified.accepted ? nullptr : update_texts::kInvalidVersion;
+  return identified;
+}
+
+// Exactly "QMM-2.11-644" before the CR, shown in 1007, then the ready byte.
+Failure IdentifyBootLoader(UpdateContext& context) {
+  Failure failure = nullptr;
+  const update_events::BootLoaderIdentified identified = ReadIdentification(context, failure);
   context.Emit(identified);
   if (failure != nullptr)
     return failure;
-
-  identification[length] = '\0';
   char line[160];
-  std::snprintf(line, sizeof line, update_texts::kBootLoaderVersion, identification);
+  std::snprintf(line, sizeof line, update_texts::kBootLoaderVersion, identified.text.c_str());
   context.controls.SetText(ids::kBootLoaderVersion, line);
 
   const ByteWait ready = WaitForByte(context, context.Now(), protocol::kReadyTimeoutMs);
