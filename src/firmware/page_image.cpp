@@ -10,7 +10,9 @@ bool WriteAll(std::FILE* file, const std::vector<uint8_t>& bytes) {
   return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() && std::fflush(file) == 0;
 }
 
-PageImageBuild Refused(PageImageProblem problem, const std::string& imagePath) {
+// Closes the page image begun and deletes it again.
+PageImageBuild Refused(PageImageProblem problem, FileHandle& image, const std::string& imagePath) {
+  image.reset();
   DeletePageImageFile(imagePath);
   PageImageBuild build;
   build.problem = problem;
@@ -32,26 +34,24 @@ PageImageBuild WritePageImageFile(const std::string& hexPath, const std::string&
   }
   const FileHandle hex = OpenFileForReading(hexPath);
   if (!hex) {
-    image.reset();
-    return Refused(PageImageProblem::kCannotOpenHexFile, imagePath);
+    return Refused(PageImageProblem::kCannotOpenHexFile, image, imagePath);
   }
   PageImageResult converted = ConvertHexFileToPageImage(hex.get());
   // A read error ends the records early, so such a file is invalid as well.
   if (!converted.valid || std::ferror(hex.get()) != 0) {
-    image.reset();
-    PageImageBuild build = Refused(PageImageProblem::kInvalidHexFile, imagePath);
+    PageImageBuild build = Refused(PageImageProblem::kInvalidHexFile, image, imagePath);
     build.hexProblem = converted.problem;
     return build;
   }
   // Page numbers travel in one byte: a bigger image would wrap the count mid-transfer.
   if (converted.PageCount() > kMaxPageImagePages) {
-    image.reset();
-    return Refused(PageImageProblem::kTooLarge, imagePath);
+    return Refused(PageImageProblem::kTooLarge, image, imagePath);
   }
   const bool written = WriteAll(image.get(), converted.image);
+  // Closed here, where a failure to close can still be told.
   const bool closed = std::fclose(image.release()) == 0;
   if (!written || !closed)
-    return Refused(PageImageProblem::kCannotCreate, imagePath);
+    return Refused(PageImageProblem::kCannotCreate, image, imagePath);
   PageImageBuild build;
   build.image = std::move(converted.image);
   return build;

@@ -2,9 +2,11 @@
 // up for its boot loader, the paged transfer and the base station restored.
 #include <cstdio>
 #include <string>
+#include <utility>
 
 #include "core/control_ids.h"
 #include "core/message_box.h"
+#include "firmware/hex_page_image.h"
 #include "update/update_procedure.h"
 #include "update/update_steps.h"
 #include "update/update_texts.h"
@@ -42,7 +44,7 @@ bool FirmwareReady(UpdateContext& context, std::string& shown) {
     shown = built.message;
     return false;
   }
-  context.Emit(update_events::PageImageBuilt{context.Now(), built.image.size() / 256,
+  context.Emit(update_events::PageImageBuilt{context.Now(), built.image.size() / kPageSize,
                                              built.image.size(), built.image});
   return true;
 }
@@ -55,6 +57,8 @@ void FreezePortButtons(DialogControls& controls, int checked) {
   }
 }
 
+// The end of an update that reached no boot loader: the base station restored from where
+// the preparation left it, then the cancel (quiet) or the failure shown.
 UpdateResult ModuleNotPrepared(UpdateContext& context, const PreparedModule& prepared) {
   using Result = PreparedModule::Result;
   if (prepared.result == Result::kCancelled) {

@@ -44,8 +44,8 @@ bool ConfigureRadios(UpdateContext& context, const ModuleParameters& module);
 
 // From the identified base station to a boot loader that answers its poll: found already
 // running, or the module's parameters learnt, both radios configured and the module started
-// in its boot loader. The port buttons, the control-parameter dialog and its wait cursor are
-// this step's; the base station is left for the caller to restore.
+// in its boot loader. The control-parameter dialog and its wait cursor are this step's; the
+// base station is left for the caller to restore.
 struct PreparedModule {
   enum class Result { kBootLoaderListening, kCancelled, kConfigurationFailed, kBootLoaderSilent };
   Result result = Result::kConfigurationFailed;
