@@ -1,11 +1,12 @@
 // The events an update reports, in order, against the simulated devices: what a host that
 // keeps records (phases, frames, resends, round trips) builds on.
+#include "update/update_events.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
-#include "update/update_events.h"
 #include "update_harness.h"
 
 namespace {
