@@ -6,6 +6,7 @@
 
 #include "console_controls.h"
 #include "console_output.h"
+#include "console_update_report.h"
 #include "fake_platform.h"
 #include "headless_dialog_host.h"
 #include "hex_corpus.h"
@@ -109,7 +110,8 @@ struct HostCostBench::Parts {
   explicit Parts(bool terminal)
       : out(&discard),
         output(out, out, terminal),
-        controls(output, clock),
+        controls(output),
+        report(output),
         host(clock),
         dialog(FirmwareUpdatePlatform{clock, bootLoader, profile, ports, companion, host}, controls,
                "KorvaneQuorvantaUpdate") {}
@@ -119,6 +121,8 @@ struct HostCostBench::Parts {
   ConsoleOutput output;
   VirtualClock clock;
   ConsoleMainControls controls;
+  // Draws the terminal's progress bar from the transfer's events.
+  ConsoleUpdateReport report;
   InstantBootLoader bootLoader;
   MemoryProfile profile;
   ScriptedPortList ports;
@@ -134,6 +138,7 @@ HostCostBench::HostCostBench(int pages, bool terminal)
   parts_->directory.Write("firmware.hex", ImageHex(pages, 16));
   parts_->ports.SetPorts({"COM3"});
   parts_->dialog.SetProgramDirectory(parts_->directory.WithSeparator());
+  parts_->dialog.SetUpdateObserver(parts_->report);
   parts_->dialog.OnInitDialog();
   parts_->dialog.BuildPageImage();
 }
@@ -142,7 +147,8 @@ HostCostBench::~HostCostBench() = default;
 
 bool HostCostBench::Transfer() {
   CSerialPort& port = parts_->dialog.SerialPort();
-  port.Open(3, 9600, 'N', 8, 1);
+  if (port.Open(3, 9600, 'N', 8, 1) != 1)
+    return false;
   parts_->bootLoader.ResetCounts();
   parts_->dialog.TransferHexPages();
   port.Close();

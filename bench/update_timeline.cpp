@@ -2,12 +2,12 @@
 
 #include <memory>
 
+#include "core/control_ids.h"
 #include "dialog_fixture.h"
 #include "hex_corpus.h"
 #include "sim/devices.h"
 #include "sim/in_process_serial.h"
 #include "sim/timeline.h"
-#include "ui/control_ids.h"
 
 namespace {
 

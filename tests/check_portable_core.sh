@@ -1,11 +1,35 @@
 #!/bin/sh
-# The portable core must build anywhere: no operating-system header may appear in it.
+# The portable core must build anywhere, and its layers point one way:
+#   core <- serial <- firmware <- update <- ui <- platform/*, cli
+# No operating-system header may appear in the core, and no layer may include a higher one.
 src="${1:?source folder}"
+layers="core serial firmware update ui"
+failed=0
+
 hits=$(grep -rnE '#\s*include\s*[<"](windows|winbase|winuser|windef|winreg|commctrl|richedit|shellapi|termios|unistd|fcntl|poll|pty|signal|dirent|sys/[a-z_]+|asm/[a-z_]+|linux/[a-z_]+)\.h[>"]' \
-  "$src/core" "$src/serial" "$src/firmware" "$src/ui" "$src/update" 2>/dev/null)
+  $(for layer in $layers; do echo "$src/$layer"; done) 2>/dev/null)
 if [ -n "$hits" ]; then
   echo "Operating-system headers in the portable core:"
   echo "$hits"
-  exit 1
+  failed=1
 fi
-echo "portable core is free of operating-system headers"
+
+# Each layer may include its own folder and the layers below it, nothing else of src/.
+below=""
+for layer in $layers; do
+  allowed="${below:+$below }$layer"
+  hits=$(grep -rnE '#\s*include\s*"[a-z_0-9]+/' "$src/$layer" 2>/dev/null |
+    awk -v allowed=" $allowed " '{
+      folder = $0; sub(/.*#[ \t]*include[ \t]*"/, "", folder); sub(/\/.*/, "", folder)
+      if (index(allowed, " " folder " ") == 0) print
+    }')
+  if [ -n "$hits" ]; then
+    echo "$layer/ includes a layer above it (allowed: $allowed):"
+    echo "$hits"
+    failed=1
+  fi
+  below="$allowed"
+done
+
+[ "$failed" -eq 0 ] || exit 1
+echo "portable core is free of operating-system headers and its layers point one way"

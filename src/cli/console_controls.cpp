@@ -1,7 +1,7 @@
 #include "console_controls.h"
 
+#include "core/control_ids.h"
 #include "core/message_box.h"
-#include "ui/control_ids.h"
 
 void MemoryControls::SetWindowTitle(const std::string& title) {
   TitleChanged(title);
@@ -87,6 +87,10 @@ void ConsoleMainControls::TitleChanged(const std::string& title) {
 
 void ConsoleMainControls::TextChanged(int id, const std::string& text) {
   switch (id) {
+    case ids::kProgress:
+      if (output_.Terminal())
+        return;
+      [[fallthrough]];
     case ids::kUsageLine:
     case ids::kFirmwareFile:
     case ids::kFirmwareVersion:
@@ -95,18 +99,7 @@ void ConsoleMainControls::TextChanged(int id, const std::string& text) {
       if (!text.empty())
         output_.Line(text);
       return;
-    case ids::kProgress:
-      break;
     default:
       return;
   }
-  if (text.empty())
-    return;
-  const std::optional<PageProgress> progress = ParseProgressLine(text);
-  if (!progress || !output_.Terminal()) {
-    output_.Line(text);
-    return;
-  }
-  rate_.PageShown(*progress, clock_.TickCount());
-  output_.Progress(FormatProgressBar(*progress, rate_.PagesPerSecond()));
 }

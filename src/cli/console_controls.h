@@ -4,9 +4,7 @@
 #include <string>
 
 #include "console_output.h"
-#include "core/clock.h"
 #include "core/dialog_controls.h"
-#include "progress_bar.h"
 
 // The state of a dialog window without a window: texts, enabled states, the checked radio
 // button, timers and the end of a modal run, all kept in memory. Every control starts
@@ -55,10 +53,10 @@ void PrintMessageBox(ConsoleOutput& output, const std::string& text, const std::
 
 // The main update dialog on the console: the title, the usage line and the status lines
 // (firmware file, firmware version, boot loader version, progress, result) are printed when
-// they change; the progress line becomes a bar on a terminal.
+// they change. On a terminal the progress is a bar drawn from the update's events instead.
 class ConsoleMainControls : public MemoryControls {
  public:
-  ConsoleMainControls(ConsoleOutput& output, Clock& clock) : output_(output), clock_(clock) {}
+  explicit ConsoleMainControls(ConsoleOutput& output) : output_(output) {}
 
   int MessageBox(const std::string& text, const std::string& title, unsigned flags) override;
   void RepaintNow() override { output_.Flush(); }
@@ -70,6 +68,4 @@ class ConsoleMainControls : public MemoryControls {
 
  private:
   ConsoleOutput& output_;
-  Clock& clock_;
-  TransferRate rate_;
 };

@@ -1,7 +1,7 @@
 #include "console_dialog_host.h"
 
+#include "core/control_ids.h"
 #include "core/message_box.h"
-#include "ui/control_ids.h"
 
 namespace {
 // A dialog without a timer of its own still gets its input looked at this often.

@@ -7,11 +7,12 @@
 
 #include "console_controls.h"
 #include "console_dialog_host.h"
+#include "console_update_report.h"
+#include "core/control_ids.h"
 #include "firmware/firmware_files.h"
 #include "hex_diagnostic.h"
 #include "link_cut.h"
 #include "serial_trace.h"
-#include "ui/control_ids.h"
 #include "ui/firmware_update_dlg.h"
 #include "ui/main_dialog_texts.h"
 
@@ -130,12 +131,14 @@ ExitCode RunUpdateCommand(ConsoleEnvironment& environment, const ConsoleOptions&
     serial = tracing.get();
   }
 
-  ConsoleMainControls controls(output, clock);
+  ConsoleMainControls controls(output);
   ConsoleDialogHost dialogs(clock, output, environment.input, interrupts, options.yes);
   const FirmwareUpdatePlatform platform{
       clock, *serial, environment.profile, environment.portList, environment.companion, dialogs};
   CFirmwareUpdateDlg dialog(platform, controls, environment.applicationName);
   dialog.SetProgramDirectory(FirmwareDirectory(environment, options));
+  ConsoleUpdateReport report(output);
+  dialog.SetUpdateObserver(report);
   dialog.OnInitDialog();
 
   // The firmware checks disable Begin Update when no update is possible; they have said why.
@@ -157,10 +160,11 @@ ExitCode RunUpdateCommand(ConsoleEnvironment& environment, const ConsoleOptions&
   if (tracing)
     tracing->Flush();
 
+  output.Line(report.Summary());
   const bool cut = isCut();
   if (cut)
     output.ErrorLine("The serial link was cut on request; the port has been closed.");
-  const ExitCode code = ExitCodeFor(dialog.LastOutcome(), cut);
+  const ExitCode code = ExitCodeFor(report.Outcome(), cut);
   const std::string summary =
       "Exit status " + std::to_string(ToInt(code)) + ": " + ExitCodeMeaning(code) + ".";
   if (code == ExitCode::kSuccess)
@@ -174,7 +178,7 @@ ExitCode RunCheckCommand(ConsoleEnvironment& environment, const ConsoleOptions& 
   ConsoleOutput& output = environment.output;
   UnusedSerial serial;
   NoDialogs dialogs;
-  ConsoleMainControls controls(output, environment.clock);
+  ConsoleMainControls controls(output);
   const FirmwareUpdatePlatform platform{environment.clock,     serial,
                                         environment.profile,   environment.portList,
                                         environment.companion, dialogs};
@@ -217,14 +221,14 @@ ExitCode RunCheckCommand(ConsoleEnvironment& environment, const ConsoleOptions& 
 ExitCode RunListPortsCommand(ConsoleEnvironment& environment) {
   UnusedSerial serial;
   NoDialogs dialogs;
-  ConsoleMainControls controls(environment.output, environment.clock);
+  ConsoleMainControls controls(environment.output);
   const FirmwareUpdatePlatform platform{environment.clock,     serial,
                                         environment.profile,   environment.portList,
                                         environment.companion, dialogs};
   CFirmwareUpdateDlg dialog(platform, controls, environment.applicationName);
   dialog.FindSerialPorts();
   const int saved =
-      environment.profile.GetInt(main_texts::kSettingsSection, main_texts::kComPortEntry, -1);
+      environment.profile.GetInt(profile::kSettingsSection, profile::kComPortEntry, -1);
   int found = 0;
   for (int port = 1; port <= ids::kPortCount; ++port) {
     if (dialog.PortTable()[port - 1] == 0)

@@ -1,7 +1,7 @@
 #pragma once
 #include <string>
 
-#include "ui/firmware_update_dlg.h"
+#include "update/update_outcome.h"
 
 // The console program's exit status: 0 only when the module holds the new firmware (or, for
 // the other commands, when they did what was asked). Scripts on production lines branch on

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "firmware/firmware_files.h"
 #include "firmware/hex_page_image.h"
 
 namespace {
@@ -59,10 +60,8 @@ std::string DiagnoseHexText(std::string_view text) {
 }
 
 std::string DiagnoseHexFile(const std::string& path) {
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (file == nullptr)
+  const FileHandle file = OpenFile(path, "rb");
+  if (!file)
     return {};
-  const PageImageResult result = ConvertHexFileToPageImage(file);
-  std::fclose(file);
-  return Describe(result.problem);
+  return Describe(ConvertHexFileToPageImage(file.get()).problem);
 }

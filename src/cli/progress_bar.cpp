@@ -2,19 +2,6 @@
 
 #include <cstdio>
 
-std::optional<PageProgress> ParseProgressLine(const std::string& line) {
-  PageProgress progress;
-  char rest = 0;
-  // The %c catches anything after the numbers: such a line is not ours.
-  if (std::sscanf(line.c_str(), "Sending hex file page  %d  of  %d%c", &progress.page,
-                  &progress.pages, &rest) != 2) {
-    return std::nullopt;
-  }
-  if (progress.pages <= 0 || progress.page < 1 || progress.page > progress.pages)
-    return std::nullopt;
-  return progress;
-}
-
 std::string FormatProgressBar(const PageProgress& progress, double pagesPerSecond) {
   constexpr int kWidth = 30;
   const int filled = progress.page * kWidth / progress.pages;

@@ -1,14 +1,12 @@
 #pragma once
 #include <cstdint>
-#include <optional>
 #include <string>
 
-// The transfer's progress line, "Sending hex file page  n  of  N", read back into numbers.
+// A page of the transfer, counted from 1, and the pages in all.
 struct PageProgress {
   int page = 0;
   int pages = 0;
 };
-std::optional<PageProgress> ParseProgressLine(const std::string& line);
 
 // One line of a terminal progress bar: the bar, the page, the percentage of pages handed to
 // the module, and the rate once there is one (negative: not known yet).

@@ -17,3 +17,13 @@ class Clock {
 inline bool Elapsed(uint32_t now, uint32_t start, uint32_t limit) {
   return static_cast<uint32_t>(now - start) >= limit;
 }
+
+// Busy-waits until at least `milliseconds` have passed: no sleep, no messages dispatched, so
+// the window does not repaint meanwhile. Returns at once for 0.
+inline void BusyWait(Clock& clock, uint32_t milliseconds) {
+  if (milliseconds == 0)
+    return;
+  const uint32_t start = clock.TickCount();
+  while (!Elapsed(clock.TickCount(), start, milliseconds)) {
+  }
+}

@@ -11,21 +11,25 @@ bool IsDirectory(const std::string& path) {
 }
 }  // namespace
 
-std::FILE* OpenFileForReading(const std::string& path) {
+FileHandle OpenFileForReading(const std::string& path) {
   if (path.empty() || IsDirectory(path))
     return nullptr;
-  return std::fopen(path.c_str(), "rb");
+  return OpenFile(path, "rb");
+}
+
+FileHandle OpenFile(const std::string& path, const char* mode) {
+  return FileHandle(std::fopen(path.c_str(), mode));
 }
 
 bool ReadTextLines(const std::string& path, std::size_t maxLines, std::vector<std::string>& lines) {
   lines.clear();
-  std::FILE* file = OpenFileForReading(path);
-  if (file == nullptr)
+  const FileHandle file = OpenFileForReading(path);
+  if (!file)
     return false;
   std::string line;
   bool pending = false;
   int c;
-  while (lines.size() < maxLines && (c = std::fgetc(file)) != EOF) {
+  while (lines.size() < maxLines && (c = std::fgetc(file.get())) != EOF) {
     pending = true;
     if (c != '\n') {
       line.push_back(static_cast<char>(c));
@@ -40,7 +44,6 @@ bool ReadTextLines(const std::string& path, std::size_t maxLines, std::vector<st
   }
   if (pending && lines.size() < maxLines)
     lines.push_back(line);
-  std::fclose(file);
   return true;
 }
 

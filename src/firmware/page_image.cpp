@@ -1,63 +1,62 @@
-// The page image "Hex.tmp": the HEX file converted for the boot loader, alive for one attempt.
-#include <cstdio>
-#include <string>
+#include "firmware/page_image.h"
 
-#include "core/message_box.h"
+#include <utility>
+
 #include "firmware/firmware_files.h"
 #include "firmware/firmware_texts.h"
-#include "firmware/hex_page_image.h"
-#include "ui/firmware_update_dlg.h"
 
 namespace {
 bool WriteAll(std::FILE* file, const std::vector<uint8_t>& bytes) {
   return std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size() && std::fflush(file) == 0;
 }
+
+// Closes the page image begun and deletes it again.
+PageImageBuild Refused(PageImageProblem problem, FileHandle& image, const std::string& imagePath) {
+  image.reset();
+  DeletePageImageFile(imagePath);
+  PageImageBuild build;
+  build.problem = problem;
+  return build;
+}
 }  // namespace
 
-bool CFirmwareUpdateDlg::BuildPageImage() {
-  const std::string hexPath = FirmwareFilePath();
-  const std::string imagePath = PageImagePath();
-  auto fail = [this](const char* text) {
-    m_controls.MessageBox(text, firmware_texts::kPageImageCaption, mb::kOk);
-    return false;
-  };
+std::string PageImagePath(const std::string& programDirectory) {
+  return programDirectory + firmware_texts::kPageImageFileName;
+}
 
+PageImageBuild WritePageImageFile(const std::string& hexPath, const std::string& imagePath) {
   // Created first, as the image used to be built in place; the file is written once below.
-  std::FILE* image = std::fopen(imagePath.c_str(), "w+b");
-  if (image == nullptr)
-    return fail(firmware_texts::kCannotCreatePageImage);
-
-  std::FILE* hex = OpenFileForReading(hexPath);
-  if (hex == nullptr) {
-    std::fclose(image);
-    DeletePageImage();
-    return fail(firmware_texts::kCannotOpenHexFile);
+  FileHandle image = OpenFile(imagePath, "w+b");
+  if (!image) {
+    PageImageBuild build;
+    build.problem = PageImageProblem::kCannotCreate;
+    return build;
   }
-  const PageImageResult converted = ConvertHexFileToPageImage(hex);
+  const FileHandle hex = OpenFileForReading(hexPath);
+  if (!hex) {
+    return Refused(PageImageProblem::kCannotOpenHexFile, image, imagePath);
+  }
+  PageImageResult converted = ConvertHexFileToPageImage(hex.get());
   // A read error ends the records early, so such a file is invalid as well.
-  const bool readFailed = std::ferror(hex) != 0;
-  std::fclose(hex);
-
-  if (!converted.valid || readFailed) {
-    std::fclose(image);
-    DeletePageImage();
-    return fail(firmware_texts::kInvalidHexFile);
+  if (!converted.valid || std::ferror(hex.get()) != 0) {
+    PageImageBuild build = Refused(PageImageProblem::kInvalidHexFile, image, imagePath);
+    build.hexProblem = converted.problem;
+    return build;
   }
   // Page numbers travel in one byte: a bigger image would wrap the count mid-transfer.
   if (converted.PageCount() > kMaxPageImagePages) {
-    std::fclose(image);
-    DeletePageImage();
-    return fail(firmware_texts::kPageImageTooLarge);
+    return Refused(PageImageProblem::kTooLarge, image, imagePath);
   }
-  const bool written = WriteAll(image, converted.image);
-  const bool closed = std::fclose(image) == 0;
-  if (!written || !closed) {
-    DeletePageImage();
-    return fail(firmware_texts::kCannotCreatePageImage);
-  }
-  return true;
+  const bool written = WriteAll(image.get(), converted.image);
+  // Closed here, where a failure to close can still be told.
+  const bool closed = std::fclose(image.release()) == 0;
+  if (!written || !closed)
+    return Refused(PageImageProblem::kCannotCreate, image, imagePath);
+  PageImageBuild build;
+  build.image = std::move(converted.image);
+  return build;
 }
 
-void CFirmwareUpdateDlg::DeletePageImage() {
-  RemoveFileIfPresent(PageImagePath());
+void DeletePageImageFile(const std::string& imagePath) {
+  RemoveFileIfPresent(imagePath);
 }

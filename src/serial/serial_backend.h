@@ -18,15 +18,15 @@ class SerialBackend {
   virtual ~SerialBackend() = default;
   // Opens COM<port> exclusively and applies the settings (DTR and RTS asserted, no flow
   // control). False when the device cannot be opened; nothing is left open then.
-  virtual bool Open(int port, const LineSettings& settings) = 0;
+  [[nodiscard]] virtual bool Open(int port, const LineSettings& settings) = 0;
   // Drops DTR and RTS, then closes. Only called while open.
   virtual void Close() = 0;
   // Bytes in the receive queue; clears latched line errors. 0 when the query fails.
   virtual uint32_t BytesWaiting() = 0;
   // Copies up to `max` received bytes without waiting; returns how many.
-  virtual uint32_t Read(uint8_t* buffer, uint32_t max) = 0;
+  [[nodiscard]] virtual uint32_t Read(uint8_t* buffer, uint32_t max) = 0;
   // Hands all bytes to the driver; false when the platform write fails.
-  virtual bool Write(const uint8_t* data, uint32_t length) = 0;
+  [[nodiscard]] virtual bool Write(const uint8_t* data, uint32_t length) = 0;
   // Discards everything in the receive queue.
   virtual bool PurgeInput() = 0;
 };

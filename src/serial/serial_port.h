@@ -17,15 +17,15 @@ class CSerialPort {
   // 1 when the device was opened, 0 otherwise. Unknown baud rates become 9600; parity
   // letters E, M, O, S (upper case only) select parity, anything else none; stop bits 2
   // gives two stop bits, anything else one.
-  int Open(int port, int baud, char parity, uint8_t dataBits, int stopBits);
+  [[nodiscard]] int Open(int port, int baud, char parity, uint8_t dataBits, int stopBits);
   void Close();
   uint32_t BytesWaiting();
-  uint32_t Read(void* buffer, uint32_t max);
+  [[nodiscard]] uint32_t Read(void* buffer, uint32_t max);
   // Collects bytes up to `terminator` (consumed, not kept) or `max` bytes; the buffer must
   // hold max + 1 bytes and is always NUL-terminated. Returns the length of the text.
   int ReadLine(char* buffer, int max, uint32_t timeoutMs, char terminator);
   // Collects up to `count` bytes; not NUL-terminated. Returns how many came.
-  int ReadBytes(void* buffer, int count, uint32_t timeoutMs);
+  [[nodiscard]] int ReadBytes(void* buffer, int count, uint32_t timeoutMs);
   int WriteByte(uint8_t byte);
   int Write(const void* buffer, int length);
   int WriteString(const char* text);

@@ -1,10 +1,10 @@
 #include "ui/about_box.h"
 
+#include "core/control_ids.h"
 #include "core/message_box.h"
+#include "core/support_contact.h"
 #include "program_version.h"
-#include "ui/control_ids.h"
 #include "ui/main_dialog_texts.h"
-#include "ui/support_contact.h"
 
 namespace {
 constexpr const char kProductName[] = "Korvane Wireless Quorvanta Mobile Module";

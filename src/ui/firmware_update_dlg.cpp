@@ -4,9 +4,10 @@
 #include <cstring>
 #include <utility>
 
+#include "core/control_ids.h"
 #include "core/message_box.h"
-#include "ui/control_ids.h"
 #include "ui/main_dialog_texts.h"
+#include "update/update_procedure.h"
 
 CFirmwareUpdateDlg::CFirmwareUpdateDlg(const FirmwareUpdatePlatform& platform,
                                        DialogControls& controls, std::string applicationName)
@@ -37,8 +38,14 @@ void CFirmwareUpdateDlg::OnCancel() {
 }
 
 void CFirmwareUpdateDlg::OnBeginUpdate() {
+  // The transfer dispatches queued messages one at a time; a second start arriving that way
+  // (WM_USER+102 from another program) must not run an update inside the running one.
+  if (m_updating)
+    return;
+  m_updating = true;
   RunUpdate();
   DeletePageImage();
+  m_updating = false;
 }
 
 void CFirmwareUpdateDlg::OnDestroy() {
@@ -65,15 +72,26 @@ bool CFirmwareUpdateDlg::OnCommand(int id) {
 }
 
 void CFirmwareUpdateDlg::Delay(uint32_t milliseconds) {
-  if (milliseconds == 0)
-    return;
-  const uint32_t start = m_platform.clock.TickCount();
-  while (!Elapsed(m_platform.clock.TickCount(), start, milliseconds)) {
-  }
+  BusyWait(m_platform.clock, milliseconds);
 }
 
-void CFirmwareUpdateDlg::ClearResultLine() {
-  m_controls.SetText(ids::kResult, "");
+UpdateContext CFirmwareUpdateDlg::MakeUpdateContext() {
+  return {m_serialPort, m_platform.clock, m_platform.dialogs, m_platform.profile, m_controls,
+          *this,        *m_observer,      PageImagePath(),    m_updateOptions};
+}
+
+void CFirmwareUpdateDlg::RunUpdate() {
+  UpdateContext context = MakeUpdateContext();
+  m_lastOutcome = update::RunUpdate(context).outcome;
+}
+
+void CFirmwareUpdateDlg::TransferHexPages() {
+  UpdateContext context = MakeUpdateContext();
+  m_lastOutcome = update::TransferHexPages(context).outcome;
+}
+
+void CFirmwareUpdateDlg::ReportUpdateFailure(const std::string& reason) {
+  update::ReportUpdateFailure(m_controls, reason);
 }
 
 namespace {

@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/clock.h"
 #include "core/dialog_controls.h"
@@ -10,6 +11,9 @@
 #include "serial/serial_port.h"
 #include "ui/companion_windows.h"
 #include "ui/serial_port_list.h"
+#include "update/update_context.h"
+#include "update/update_events.h"
+#include "update/update_outcome.h"
 
 // The seams through which the main dialog reaches the world.
 struct FirmwareUpdatePlatform {
@@ -21,32 +25,24 @@ struct FirmwareUpdatePlatform {
   DialogHost& dialogs;
 };
 
-// How the last update attempt ended. The dialog itself shows every outcome to the user;
-// this is kept for front ends that must report it otherwise (the console's exit code).
-enum class UpdateOutcome {
-  kNotRun,
-  kSuccess,
-  kFirmwareFileProblem,
-  kPortOpenFailed,
-  kNoBaseStation,
-  kConfigurationFailed,
-  kBootLoaderSilent,
-  kTransferFailed,
-  kCancelled,
-};
-
 // The main update dialog's behaviour. The window itself (resource 102) belongs to the host,
-// which routes commands here and gives this class the dialog's controls.
-class CFirmwareUpdateDlg {
+// which routes commands here and gives this class the dialog's controls. The update itself
+// is the update library's (update/); the dialog lends it the channel, its controls and the
+// steps it owns (the firmware checks, the port buttons, the companion program).
+class CFirmwareUpdateDlg : private UpdateHost {
  public:
   CFirmwareUpdateDlg(const FirmwareUpdatePlatform& platform, DialogControls& controls,
                      std::string applicationName);
-  virtual ~CFirmwareUpdateDlg();
+  ~CFirmwareUpdateDlg() override;
   CFirmwareUpdateDlg(const CFirmwareUpdateDlg&) = delete;
   CFirmwareUpdateDlg& operator=(const CFirmwareUpdateDlg&) = delete;
 
   void SetProgramDirectory(const std::string& directory) { m_programDirectory = directory; }
   const std::string& ProgramDirectory() const { return m_programDirectory; }
+  // Who hears the update's events (not owned); nobody by default.
+  void SetUpdateObserver(UpdateObserver& observer) { m_observer = &observer; }
+  // How the update runs; the dialog itself never changes the defaults.
+  void SetUpdateOptions(const UpdateOptions& options) { m_updateOptions = options; }
 
   // Window handlers. OnInitDialog does the title, the texts, the firmware status and the
   // ports; the host does the window's own parts (system menu, icon, placement, font).
@@ -54,7 +50,8 @@ class CFirmwareUpdateDlg {
   void OnOK() {}
   // Done, Escape and the window's Close.
   void OnCancel();
-  // Begin Update (1006) and WM_USER+102.
+  // Begin Update (1006) and WM_USER+102. A start request that arrives while an update runs
+  // (the transfer dispatches queued messages) starts nothing.
   void OnBeginUpdate();
   void OnDestroy();
   // Routes the command IDs the dialog handles (1, 2, 1006, 1012). False when not ours.
@@ -62,19 +59,19 @@ class CFirmwareUpdateDlg {
 
   // Helpers for the update procedures.
   void Delay(uint32_t milliseconds);
-  void ClearResultLine();
-  void BorrowPort(int port);
-  void ReturnPort();
+  void BorrowPort(int port) override;
+  void ReturnPort() override;
 
   // Serial port discovery and selection.
   void FindSerialPorts();
-  void EnablePortButtons();
+  void EnablePortButtons() override;
   void RefreshSerialPorts();
 
-  // Firmware description, firmware file check and page image.
+  // Firmware description, firmware file check and page image. The checks show their own
+  // problems and say what they showed.
   void ReadFirmwareDescription();
-  bool CheckFirmwareFile();
-  bool BuildPageImage();
+  FirmwareStep CheckFirmwareFile() override;
+  FirmwareStep BuildPageImage() override;
   void DeletePageImage();
 
   // The update procedures.
@@ -91,13 +88,11 @@ class CFirmwareUpdateDlg {
   const std::string& ApplicationName() const { return m_applicationName; }
   DialogControls& Controls() { return m_controls; }
 
-  std::string PageImagePath() const { return m_programDirectory + "Hex.tmp"; }
+  std::string PageImagePath() const;
   std::string FirmwareFilePath() const { return m_programDirectory + m_firmwareFileName; }
 
  private:
-  // RunUpdate's end on a failure of the base station set-up: port already closed.
-  void EndUpdateWithFailure(const std::string& status, const std::string& box,
-                            UpdateOutcome outcome, bool enablePortButtons);
+  UpdateContext MakeUpdateContext();
 
   FirmwareUpdatePlatform m_platform;
   DialogControls& m_controls;
@@ -109,5 +104,12 @@ class CFirmwareUpdateDlg {
   std::string m_firmwareFileName;
   int32_t m_portTable[21] = {};
   int32_t m_borrowedPort = -1;
+
+  NullUpdateObserver m_nullObserver;
+  UpdateObserver* m_observer = &m_nullObserver;
+  UpdateOptions m_updateOptions;
+  // The page image the last build wrote, lent to the update's events.
+  std::vector<uint8_t> m_pageImage;
+  bool m_updating = false;
   UpdateOutcome m_lastOutcome = UpdateOutcome::kNotRun;
 };

@@ -11,9 +11,6 @@ constexpr const char kFirmwareFilePrefix[] = "Firmware file  =  ";
 constexpr const char kCompanionTitlePrefix[] = "Halvenmoor Serial Test Program";
 constexpr const char kNoSerialPorts[] =
     "There are no serial ports installed on this computer.     ";
-// The one persisted setting: the COM number of the last successful update.
-constexpr const char kSettingsSection[] = "Settings";
-constexpr const char kComPortEntry[] = "ComPort";
 constexpr const char kInstructions[] =
     "- The Korvane Quorvanta Mobile Module is updated using a Korvane Tessalink configured as a "
     "Base unit.\n"

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "core/control_ids.h"
 #include "core/message_box.h"
-#include "ui/control_ids.h"
 #include "ui/firmware_update_dlg.h"
 #include "ui/main_dialog_texts.h"
 
@@ -58,7 +58,7 @@ void CFirmwareUpdateDlg::EnablePortButtons() {
 
 void CFirmwareUpdateDlg::RefreshSerialPorts() {
   const int saved =
-      m_platform.profile.GetInt(main_texts::kSettingsSection, main_texts::kComPortEntry, -1);
+      m_platform.profile.GetInt(profile::kSettingsSection, profile::kComPortEntry, -1);
   FindSerialPorts();
   EnablePortButtons();
 

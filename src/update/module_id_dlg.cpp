@@ -2,8 +2,8 @@
 
 #include <cstring>
 
+#include "core/control_ids.h"
 #include "core/message_box.h"
-#include "ui/control_ids.h"
 #include "update/link_protocol.h"
 #include "update/module_id_texts.h"
 
@@ -64,7 +64,7 @@ bool CMobile_Module_ID_Dlg::OnInitDialog(DialogControls& controls) {
   m_controls = &controls;
   controls.SetText(ids::kModuleInstructions, module_id_texts::kInstructions);
   if (m_port)
-    m_port->WriteString(link::kReport);
+    m_port->WriteString(protocol::kReport);
   controls.Enable(ids::kStartUpdate, false);
   m_channelNumber = 0;
   m_received = 0;
@@ -117,19 +117,24 @@ void CMobile_Module_ID_Dlg::TakeReportByte(uint8_t byte) {
 }
 
 void CMobile_Module_ID_Dlg::EndReportLine() {
+  using update_events::Parameter;
   struct Field {
     const char* label;
     char* member;
     std::size_t size;  // including the NUL
     int control;
     uint8_t bit;
+    Parameter parameter;
   };
   const Field fields[] = {
-      {module_id_texts::kModuleIdLabel, m_moduleId, sizeof m_moduleId, ids::kModuleIdValue, 1},
+      {module_id_texts::kModuleIdLabel, m_moduleId, sizeof m_moduleId, ids::kModuleIdValue, 1,
+       Parameter::kModuleId},
       {module_id_texts::kNetworkSerialLabel, m_networkSerial, sizeof m_networkSerial,
-       ids::kNetworkSerialValue, 2},
-      {module_id_texts::kPanIdLabel, m_panId, sizeof m_panId, ids::kPanIdValue, 4},
-      {module_id_texts::kRfChannelLabel, m_rfChannel, sizeof m_rfChannel, ids::kRfChannelValue, 8},
+       ids::kNetworkSerialValue, 2, Parameter::kNetworkSerial},
+      {module_id_texts::kPanIdLabel, m_panId, sizeof m_panId, ids::kPanIdValue, 4,
+       Parameter::kPanId},
+      {module_id_texts::kRfChannelLabel, m_rfChannel, sizeof m_rfChannel, ids::kRfChannelValue, 8,
+       Parameter::kRfChannel},
   };
   for (const Field& field : fields) {
     if (std::memcmp(m_line, field.label, module_id_texts::kLabelLength) != 0)
@@ -147,6 +152,10 @@ void CMobile_Module_ID_Dlg::EndReportLine() {
       m_received |= field.bit;
       if (field.member == m_rfChannel) {
         m_channelNumber = static_cast<uint8_t>(ReadDecimalNumber(m_rfChannel));
+      }
+      if (m_observer) {
+        m_observer->OnUpdateEvent(
+            update_events::ParameterReceived{m_clock.TickCount(), field.parameter, field.member});
       }
     }
     break;

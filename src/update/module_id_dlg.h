@@ -4,6 +4,7 @@
 #include "core/clock.h"
 #include "core/modal_dialog.h"
 #include "serial/serial_port.h"
+#include "update/update_events.h"
 
 // The control-parameter dialog: tells the user how to make the module report its
 // parameters, reads the Setup report lines from the channel on a 10 ms timer, shows the four
@@ -18,6 +19,8 @@ class CMobile_Module_ID_Dlg : public ModalDialog {
 
   // The main dialog's channel; not owned.
   void SetPort(CSerialPort* port) { m_port = port; }
+  // Hears each control parameter as it arrives; not owned.
+  void SetObserver(UpdateObserver* observer) { m_observer = observer; }
 
   int ResourceId() const override;
   bool OnInitDialog(DialogControls& controls) override;
@@ -46,6 +49,7 @@ class CMobile_Module_ID_Dlg : public ModalDialog {
   Clock& m_clock;
   DialogControls* m_controls = nullptr;
   CSerialPort* m_port = nullptr;
+  UpdateObserver* m_observer = nullptr;
   char m_moduleId[7] = {};
   char m_networkSerial[18] = {};
   char m_panId[5] = {};

@@ -1,295 +1,126 @@
-// The wireless update procedure: find the base station, point its radio and the module's
-// radio at each other, start the module's boot loader, run the paged transfer and restore
-// the base station.
+// The wireless update procedure: the firmware checks, the base station search, the module set
+// up for its boot loader, the paged transfer and the base station restored.
 #include <cstdio>
-#include <cstring>
 #include <string>
+#include <utility>
 
+#include "core/control_ids.h"
 #include "core/message_box.h"
-#include "ui/control_ids.h"
-#include "ui/firmware_update_dlg.h"
-#include "update/link_protocol.h"
-#include "update/module_id_dlg.h"
+#include "firmware/hex_page_image.h"
+#include "update/update_procedure.h"
+#include "update/update_steps.h"
 #include "update/update_texts.h"
 
+namespace update {
 namespace {
-constexpr int kBaudRates[] = {9600, 57600, 14400, 19200, 38400, 115200};
-
-// The module parameters as the radio commands use them.
-struct ModuleParameters {
-  char moduleIdField[7] = {};  // NUL-padded; the "<@:P" commands send the first 6 bytes
-  uint8_t serialHigh[4] = {};
-  uint8_t serialLow[4] = {};
-  uint8_t panId[2] = {};
-  uint8_t channel = 0;
-};
-
-// Sends the frames that put the base station's radio on the boot loader network and make it
-// pass bytes transparently; the relay has just been started with "<RP".
-void SendBootLoaderNetworkFrames(CSerialPort& port) {
-  port.Write(link::kPanIdFrame, sizeof link::kPanIdFrame);
-  port.Write(link::kChannelFrame, sizeof link::kChannelFrame);
-  port.Write(link::kFrameModeFrame, sizeof link::kFrameModeFrame);
+UpdateResult Finish(UpdateContext& context, UpdateOutcome outcome, std::string message) {
+  context.Emit(update_events::UpdateFinished{context.Now(), outcome, message});
+  return {outcome, std::move(message)};
 }
 
-bool PollBootLoader(CSerialPort& port) {
-  port.WriteString(link::kPoll);
-  uint8_t answer = 0;
-  return port.ReadBytes(&answer, 1, 500) == 1 && answer == link::kPollAnswer;
+// A failure of the base station set-up, the port already closed: the result line, the box,
+// the borrowed port given back.
+UpdateResult EndWithFailure(UpdateContext& context, const std::string& status,
+                            const std::string& box, UpdateOutcome outcome, bool enablePortButtons) {
+  context.controls.SetText(ids::kResult, status);
+  context.controls.MessageBox(box, update_texts::kErrorTitle, mb::kIconExclamation | mb::kOk);
+  context.host.ReturnPort();
+  if (enablePortButtons)
+    context.host.EnablePortButtons();
+  context.controls.EndWaitCursor();
+  return Finish(context, outcome, box);
 }
 
-// A radio response frame: start byte, type, optionally the parameter name, status OK. The
-// reply must be long enough to hold every byte examined or used, so that bytes left in the
-// buffer by an earlier reply are never taken for this one.
-bool ResponseFrameOk(const uint8_t* reply, int received, const char* name, int needed) {
-  if (received < needed)
-    return false;
-  if (reply[0] != link::kFrameStart || reply[3] != link::kResponseType || reply[7] != 0) {
+// The firmware file check and the page image, before the port is touched.
+bool FirmwareReady(UpdateContext& context, std::string& shown) {
+  const FirmwareStep checked = context.host.CheckFirmwareFile();
+  context.Emit(update_events::FirmwareChecked{context.Now(), checked.passed});
+  if (!checked) {
+    shown = checked.message;
     return false;
   }
-  return name == nullptr || (reply[5] == name[0] && reply[6] == name[1]);
-}
-
-// One row of the radio configuration that expects a response frame.
-bool ExchangeFrame(CSerialPort& port, int replyLength, const char* name, int needed,
-                   uint8_t* reply) {
-  std::memset(reply, 0, 16);
-  const int received = port.ReadBytes(reply, replyLength, 3000);
-  return ResponseFrameOk(reply, received, name, needed);
-}
-
-// Rows 1 to 10 of the radio configuration through the base station's commands.
-bool ConfigureRadios(CSerialPort& port, const ModuleParameters& module) {
-  uint8_t reply[16];
-  // The base station's radio onto the module's channel and PAN.
-  port.WriteString("<@:S03CH");
-  port.WriteByte(module.channel);
-  if (!ExchangeFrame(port, 9, "CH", 9, reply))
+  const FirmwareStep built = context.host.BuildPageImage();
+  if (!built) {
+    shown = built.message;
     return false;
-  port.WriteString("<@:S04ID");
-  port.Write(module.panId, 2);
-  if (!ExchangeFrame(port, 9, "ID", 9, reply))
-    return false;
-
-  // The right module answers.
-  port.WriteString("<@:P");
-  port.Write(module.moduleIdField, 6);
-  port.WriteString("01I");
-  char answer[16];
-  port.ReadLine(answer, 15, 500, '\r');
-  if (std::strcmp(answer, module.moduleIdField) != 0)
-    return false;
-
-  // The base station's radio address.
-  uint8_t sh[4], sl[4];
-  port.WriteString("<@:ISH");
-  if (!ExchangeFrame(port, 13, nullptr, 12, reply))
-    return false;
-  std::memcpy(sh, reply + 8, 4);
-  port.WriteString("<@:ISL");
-  if (!ExchangeFrame(port, 13, nullptr, 12, reply))
-    return false;
-  std::memcpy(sl, reply + 8, 4);
-
-  // The module's radio sends to the base station's radio ...
-  port.WriteString("<@:P");
-  port.Write(module.moduleIdField, 6);
-  port.WriteString("11#:C06DH");
-  port.Write(sh, 4);
-  if (!ExchangeFrame(port, 9, "DH", 8, reply))
-    return false;
-  port.WriteString("<@:P");
-  port.Write(module.moduleIdField, 6);
-  port.WriteString("11#:C06DL");
-  port.Write(sl, 4);
-  if (!ExchangeFrame(port, 9, "DL", 8, reply))
-    return false;
-
-  // ... and the base station's radio to the module's.
-  port.WriteString("<@:S06DH");
-  port.Write(module.serialHigh, 4);
-  if (!ExchangeFrame(port, 9, "DH", 8, reply))
-    return false;
-  port.WriteString("<@:S06DL");
-  port.Write(module.serialLow, 4);
-  if (!ExchangeFrame(port, 9, "DL", 8, reply))
-    return false;
-
-  // The module into its boot loader; nothing comes back.
-  port.WriteString("<@:P");
-  port.Write(module.moduleIdField, 6);
-  port.WriteString("03#:Z");
+  }
+  context.Emit(update_events::PageImageBuilt{context.Now(), built.image.size() / kPageSize,
+                                             built.image.size(), built.image});
   return true;
+}
+
+// The choice of port is frozen until the end.
+void FreezePortButtons(DialogControls& controls, int checked) {
+  for (int id = ids::kFirstPortButton; id <= ids::kLastPortButton; ++id) {
+    if (id != checked)
+      controls.Enable(id, false);
+  }
+}
+
+// The end of an update that reached no boot loader: the base station restored from where
+// the preparation left it, then the cancel (quiet) or the failure shown.
+UpdateResult ModuleNotPrepared(UpdateContext& context, const PreparedModule& prepared) {
+  using Result = PreparedModule::Result;
+  if (prepared.result == Result::kCancelled) {
+    // No failure: nothing is shown.
+    RestoreBaseStation(context, LinkState::kReport);
+    context.host.ReturnPort();
+    context.host.EnablePortButtons();
+    context.controls.EndWaitCursor();
+    return Finish(context, UpdateOutcome::kCancelled, "");
+  }
+  if (prepared.result == Result::kConfigurationFailed) {
+    RestoreBaseStation(context, LinkState::kCommands);
+    const std::string text = std::string(update_texts::kUnableToConfigure) +
+                             update_texts::kFifteenBlanks + update_texts::kTargetModuleId +
+                             prepared.moduleId;
+    return EndWithFailure(context, text, text, UpdateOutcome::kConfigurationFailed, true);
+  }
+  RestoreBaseStation(context, LinkState::kRelay);
+  const std::string status = update_texts::kNoBootLoader;
+  return EndWithFailure(context, status, status + update_texts::kFifteenBlanks,
+                        UpdateOutcome::kBootLoaderSilent, true);
 }
 }  // namespace
 
-void CFirmwareUpdateDlg::EndUpdateWithFailure(const std::string& status, const std::string& box,
-                                              UpdateOutcome outcome, bool enablePortButtons) {
-  m_controls.SetText(ids::kResult, status);
-  m_controls.MessageBox(box, update_texts::kErrorTitle, mb::kIconExclamation | mb::kOk);
-  ReturnPort();
-  if (enablePortButtons)
-    EnablePortButtons();
-  m_controls.EndWaitCursor();
-  m_lastOutcome = outcome;
-}
-
-void CFirmwareUpdateDlg::RunUpdate() {
-  m_controls.BeginWaitCursor();
-  if (!CheckFirmwareFile() || !BuildPageImage()) {
-    m_controls.EndWaitCursor();
-    m_lastOutcome = UpdateOutcome::kFirmwareFileProblem;
-    return;
+UpdateResult RunUpdate(UpdateContext& context) {
+  DialogControls& controls = context.controls;
+  context.Emit(update_events::UpdateStarted{context.Now()});
+  controls.BeginWaitCursor();
+  std::string shown;
+  if (!FirmwareReady(context, shown)) {
+    controls.EndWaitCursor();
+    return Finish(context, UpdateOutcome::kFirmwareFileProblem, shown);
   }
-  m_controls.SetText(ids::kBootLoaderVersion, "");
-  m_controls.SetText(ids::kProgress, "");
-  m_controls.SetText(ids::kResult, "");
+  controls.SetText(ids::kBootLoaderVersion, "");
+  controls.SetText(ids::kProgress, "");
+  controls.SetText(ids::kResult, "");
 
-  const int checked = m_controls.GetCheckedRadioButton(ids::kFirstPortButton, ids::kLastPortButton);
-  const int port = checked - 2000;
-
-  // Find the base station at one of the six rates.
-  bool found = false;
-  for (int baud : kBaudRates) {
-    if (!m_serialPort.Open(port, baud, 'N', 8, 1)) {
-      BorrowPort(port);
-      if (!m_serialPort.Open(port, baud, 'N', 8, 1)) {
-        char text[64];
-        std::snprintf(text, sizeof text, update_texts::kUnableToOpenPort, port);
-        EndUpdateWithFailure(text, text, UpdateOutcome::kPortOpenFailed, false);
-        return;
-      }
-    }
-    Delay(500);
-    m_serialPort.WriteString(link::kEndRelay);
-    m_serialPort.WriteString(link::kIdentify);
-    // The window is counted from before the first byte; arriving bytes do not extend it.
-    char reply[link::kIdentificationLength];
-    int received = 0;
-    const uint32_t start = m_platform.clock.TickCount();
-    while (!Elapsed(m_platform.clock.TickCount(), start, 2000)) {
-      if (m_serialPort.BytesWaiting() == 0)
-        continue;
-      uint8_t byte;
-      if (m_serialPort.Read(&byte, 1) != 1)
-        continue;
-      reply[received++] = static_cast<char>(byte);
-      if (received == link::kIdentificationLength) {
-        found = std::memcmp(reply, link::kIdentification, 12) == 0;
-        break;
-      }
-    }
-    if (found)
-      break;
-    m_serialPort.Close();
+  const int checked = controls.GetCheckedRadioButton(ids::kFirstPortButton, ids::kLastPortButton);
+  const int port = checked - ids::kFirstPortButton + 1;
+  const BaseStationSearch search = FindBaseStation(context, port);
+  if (search.result == BaseStationSearch::Result::kOpenFailed) {
+    char text[64];
+    std::snprintf(text, sizeof text, update_texts::kUnableToOpenPort, port);
+    return EndWithFailure(context, text, text, UpdateOutcome::kPortOpenFailed, false);
   }
-  if (!found) {
+  if (search.result == BaseStationSearch::Result::kNotFound) {
     const std::string status = update_texts::kCannotFindBaseStation;
-    EndUpdateWithFailure(status, status + update_texts::kFifteenBlanks,
-                         UpdateOutcome::kNoBaseStation, true);
-    return;
+    return EndWithFailure(context, status, status + update_texts::kFifteenBlanks,
+                          UpdateOutcome::kNoBaseStation, true);
   }
 
-  // The choice of port is frozen until the end.
-  for (int id = ids::kFirstPortButton; id <= ids::kLastPortButton; ++id) {
-    if (id != checked)
-      m_controls.Enable(id, false);
-  }
-  bool failed = true;
-  ModuleParameters module;
+  FreezePortButtons(controls, checked);
+  const PreparedModule prepared = PrepareModule(context);
+  if (prepared.result != PreparedModule::Result::kBootLoaderListening)
+    return ModuleNotPrepared(context, prepared);
 
-  // Is a boot loader already listening on the boot loader network?
-  m_serialPort.WriteString(link::kRelay);
-  SendBootLoaderNetworkFrames(m_serialPort);
-  Delay(500);
-  m_serialPort.PurgeInput();
-  if (PollBootLoader(m_serialPort)) {
-    failed = false;
-  } else {
-    // Back to frame mode on channel 0x0E, where the module's Setup report is heard.
-    m_controls.BeginWaitCursor();
-    Delay(1500);
-    m_serialPort.WriteString(link::kCommandMode);
-    Delay(1500);
-    m_serialPort.WriteString(link::kFrameMode2);
-    Delay(100);
-    m_serialPort.WriteString(link::kChannel0E);
-    Delay(100);
-    m_serialPort.WriteString(link::kLeaveCommandMode);
-    Delay(500);
-    m_serialPort.WriteString(link::kEndRelay);
-    m_serialPort.PurgeInput();
-
-    CMobile_Module_ID_Dlg parameters(m_platform.clock);
-    parameters.SetPort(&m_serialPort);
-    if (m_platform.dialogs.RunModal(parameters) == mb::kIdCancel) {
-      Delay(500);
-      m_serialPort.WriteString(link::kEndRelay);
-      m_serialPort.WriteString(link::kCancelReport);
-      m_serialPort.WriteString(link::kRelease);
-      Delay(500);
-      m_serialPort.Close();
-      ReturnPort();
-      EnablePortButtons();
-      m_controls.EndWaitCursor();
-      m_controls.EndWaitCursor();
-      m_lastOutcome = UpdateOutcome::kCancelled;
-      return;
-    }
-    std::memcpy(module.moduleIdField, parameters.ModuleId(), sizeof module.moduleIdField);
-    std::memcpy(module.serialHigh, parameters.NetworkSerial(), 4);
-    std::memcpy(module.serialLow, parameters.NetworkSerial() + 4, 4);
-    std::memcpy(module.panId, parameters.PanId(), 2);
-    module.channel = parameters.ChannelNumber();
-
-    Delay(500);
-    m_serialPort.PurgeInput();
-    m_serialPort.WriteString(link::kReport);
-    if (ConfigureRadios(m_serialPort, module)) {
-      // Back to the relay on the boot loader network, towards the module.
-      Delay(200);
-      m_serialPort.PurgeInput();
-      m_serialPort.WriteString(link::kRelay);
-      SendBootLoaderNetworkFrames(m_serialPort);
-      Delay(500);
-      m_serialPort.PurgeInput();
-      failed = false;
-    }
-    m_controls.EndWaitCursor();
-  }
-
-  if (failed) {
-    m_serialPort.WriteString(link::kRelease);
-    Delay(500);
-    m_serialPort.Close();
-    const std::string text = std::string(update_texts::kUnableToConfigure) +
-                             update_texts::kFifteenBlanks + update_texts::kTargetModuleId +
-                             module.moduleIdField;
-    EndUpdateWithFailure(text, text, UpdateOutcome::kConfigurationFailed, true);
-    return;
-  }
-
-  Delay(500);
-  if (!PollBootLoader(m_serialPort)) {
-    Delay(500);
-    m_serialPort.WriteString(link::kEndRelay);
-    m_serialPort.WriteString(link::kRelease);
-    Delay(500);
-    m_serialPort.Close();
-    const std::string status = update_texts::kNoBootLoader;
-    EndUpdateWithFailure(status, status + update_texts::kFifteenBlanks,
-                         UpdateOutcome::kBootLoaderSilent, true);
-    return;
-  }
-
-  TransferHexPages();
-
-  Delay(500);
-  m_serialPort.WriteString(link::kEndRelay);
-  m_serialPort.WriteString(link::kRelease);
-  Delay(500);
-  m_serialPort.Close();
-  EnablePortButtons();
-  ReturnPort();
-  m_controls.EndWaitCursor();
+  const UpdateResult transferred = TransferHexPages(context);
+  RestoreBaseStation(context, LinkState::kRelay);
+  context.host.EnablePortButtons();
+  context.host.ReturnPort();
+  controls.EndWaitCursor();
+  return Finish(context, transferred.outcome, transferred.message);
 }
+
+}  // namespace update

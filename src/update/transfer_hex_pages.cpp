@@ -2,161 +2,215 @@
 // the page image page by page with acknowledgements and resends, then the end mark.
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <string>
 
+#include "core/control_ids.h"
 #include "core/message_box.h"
-#include "ui/control_ids.h"
-#include "ui/firmware_update_dlg.h"
-#include "ui/main_dialog_texts.h"
+#include "firmware/hex_page_image.h"
+#include "firmware/page_image_reader.h"
 #include "update/link_protocol.h"
+#include "update/update_procedure.h"
 #include "update/update_texts.h"
 
+namespace update {
 namespace {
-enum class Wait { kByte, kTimeout, kFailedRead };
+using update_events::Reply;
+
+struct ByteWait {
+  Reply reply = Reply::kTimeout;
+  uint8_t byte = 0;
+  uint32_t tick = 0;  // when the byte was taken, or the wait ran out
+};
 
 // Polls the channel for one byte until `limit` milliseconds have passed since `start`.
-Wait WaitForByte(CSerialPort& port, Clock& clock, uint32_t start, uint32_t limit, uint8_t* byte) {
-  while (!Elapsed(clock.TickCount(), start, limit)) {
-    if (port.BytesWaiting() == 0)
+ByteWait WaitForByte(UpdateContext& context, uint32_t start, uint32_t limit) {
+  ByteWait wait;
+  for (;;) {
+    wait.tick = context.Now();
+    if (Elapsed(wait.tick, start, limit))
+      return wait;
+    if (context.port.BytesWaiting() == 0)
       continue;
-    return port.Read(byte, 1) == 1 ? Wait::kByte : Wait::kFailedRead;
+    wait.reply = context.port.Read(&wait.byte, 1) == 1 ? Reply::kByte : Reply::kFailedRead;
+    return wait;
   }
-  return Wait::kTimeout;
 }
 
-constexpr std::size_t kIdentificationBuffer = 100;
-}  // namespace
+// How a phase of the transfer ended: nothing wrong (null), or the reason for the report.
+using Failure = const char*;
 
-void CFirmwareUpdateDlg::TransferHexPages() {
-  Clock& clock = m_platform.clock;
-  m_controls.BeginWaitCursor();
-  if (!CheckFirmwareFile()) {
-    m_controls.EndWaitCursor();
-    m_lastOutcome = UpdateOutcome::kFirmwareFileProblem;
-    return;
-  }
-  const std::string deviceEnd = std::string("Korvane Quorvanta Module") + update_texts::kReasonEnd;
-  auto fail = [&](const char* reason) {
-    ReportUpdateFailure(reason + deviceEnd);
-    m_controls.EndWaitCursor();
-    m_lastOutcome = UpdateOutcome::kTransferFailed;
-  };
-
-  m_controls.SetText(ids::kBootLoaderVersion, "");
-  m_controls.SetText(ids::kProgress, "");
-  m_controls.SetText(ids::kResult, "");
-  Delay(100);
-  m_serialPort.PurgeInput();
-  m_serialPort.WriteString(link::kVersionRequest);
-
-  // Identification: exactly "QMM-2.11-644" before the CR. The buffer never overflows: a
-  // reply that fills it without a CR cannot be valid.
-  char identification[kIdentificationBuffer + 1];
-  std::size_t length = 0;
-  uint32_t start = clock.TickCount();
+// The identification: bytes up to the CR, at most a buffer's worth. A reply that fills the
+// buffer without a CR cannot be valid and ends the wait at once.
+update_events::BootLoaderIdentified ReadIdentification(UpdateContext& context, Failure& failure) {
+  update_events::BootLoaderIdentified identified;
+  const uint32_t start = context.Now();
   for (;;) {
-    uint8_t byte;
-    const Wait wait = WaitForByte(m_serialPort, clock, start, 3000, &byte);
-    if (wait == Wait::kTimeout)
-      return fail(update_texts::kNoResponse);
-    if (wait == Wait::kFailedRead || (byte != '\r' && length == kIdentificationBuffer)) {
-      return fail(update_texts::kInvalidVersion);
+    const ByteWait wait = WaitForByte(context, start, protocol::kBootLoaderIdTimeoutMs);
+    identified.tick = wait.tick;
+    if (wait.reply == Reply::kTimeout) {
+      identified.timedOut = true;
+      failure = update_texts::kNoResponse;
+      return identified;
     }
-    if (byte == '\r')
+    if (wait.reply == Reply::kFailedRead ||
+        (wait.byte != protocol::kIdentificationEnd &&
+         identified.text.size() == protocol::kBootLoaderIdBuffer)) {
+      failure = update_texts::kInvalidVersion;
+      return identified;
+    }
+    if (wait.byte == protocol::kIdentificationEnd)
       break;
-    identification[length++] = static_cast<char>(byte);
+    identified.text.push_back(static_cast<char>(wait.byte));
   }
-  identification[length] = '\0';
-  if (length != std::strlen(link::kBootLoaderId) ||
-      std::memcmp(identification, link::kBootLoaderId, length) != 0) {
-    return fail(update_texts::kInvalidVersion);
-  }
+  identified.accepted = identified.text == protocol::kBootLoaderId;
+  failure = identified.accepted ? nullptr : update_texts::kInvalidVersion;
+  return identified;
+}
+
+// Exactly "QMM-2.11-644" before the CR, shown in 1007, then the ready byte.
+Failure IdentifyBootLoader(UpdateContext& context) {
+  Failure failure = nullptr;
+  const update_events::BootLoaderIdentified identified = ReadIdentification(context, failure);
+  context.Emit(identified);
+  if (failure != nullptr)
+    return failure;
   char line[160];
-  std::snprintf(line, sizeof line, update_texts::kBootLoaderVersion, identification);
-  m_controls.SetText(ids::kBootLoaderVersion, line);
+  std::snprintf(line, sizeof line, update_texts::kBootLoaderVersion, identified.text.c_str());
+  context.controls.SetText(ids::kBootLoaderVersion, line);
 
-  uint8_t ready;
-  const Wait readyWait = WaitForByte(m_serialPort, clock, clock.TickCount(), 2000, &ready);
-  if (readyWait == Wait::kTimeout)
-    return fail(update_texts::kNoReady);
-  if (readyWait == Wait::kFailedRead || ready != link::kReady) {
-    return fail(update_texts::kInvalidReady);
-  }
+  const ByteWait ready = WaitForByte(context, context.Now(), protocol::kReadyTimeoutMs);
+  const bool accepted = ready.reply == Reply::kByte && ready.byte == protocol::kReady;
+  context.Emit(update_events::BootLoaderReady{ready.tick, ready.reply, ready.byte, accepted});
+  if (ready.reply == Reply::kTimeout)
+    return update_texts::kNoReady;
+  return accepted ? nullptr : update_texts::kInvalidReady;
+}
 
-  // The page image must be a whole number of pages, one to 255 of them: the count travels
-  // in one byte. The build refuses larger images; anything else here is not a page image
-  // this transfer could send.
-  std::fstream image(PageImagePath(), std::ios::in | std::ios::out | std::ios::binary);
-  std::streamoff imageLength = -1;
-  if (image) {
-    image.seekg(0, std::ios::end);
-    imageLength = image.tellg();
-    image.seekg(0, std::ios::beg);
-  }
-  if (!image || imageLength < link::kPageSize || imageLength % link::kPageSize != 0 ||
-      imageLength / link::kPageSize > 255) {
-    m_controls.SetText(ids::kResult, "");
-    m_controls.MessageBox(update_texts::kUnableToOpenPageImage, update_texts::kErrorTitle, mb::kOk);
-    m_controls.EndWaitCursor();
-    m_lastOutcome = UpdateOutcome::kTransferFailed;
-    return;
-  }
-  const auto pageCount = static_cast<uint8_t>(imageLength / link::kPageSize);
+// How the pages went: all accepted, or the reason for the report, or a page image that
+// could not be used (missing, no image the boot loader takes, or a page that cannot be read:
+// no garbage is ever sent in its place).
+struct PageLoop {
+  bool imageUsable = true;
+  Failure failure = nullptr;
+};
 
+void SendFrame(CSerialPort& port, uint16_t page, const uint8_t* data) {
+  uint8_t checksum = 0;
+  for (std::size_t i = 0; i < kPageSize; ++i) checksum = static_cast<uint8_t>(checksum + data[i]);
+  port.WriteByte(static_cast<uint8_t>(page >> 8));
+  port.WriteByte(static_cast<uint8_t>(page & 0xFF));
+  port.Write(data, static_cast<int>(kPageSize));
+  port.WriteByte(checksum);
+}
+
+// Shows the progress line and reads the page, on its first send only.
+bool StartPage(UpdateContext& context, PageImageReader& image, uint16_t page, uint8_t* data) {
+  char progress[64];
+  std::snprintf(progress, sizeof progress, update_texts::kSendingPage, page + 1,
+                static_cast<int>(image.PageCount()));
+  context.controls.SetText(ids::kProgress, progress);
+  if (page % protocol::kRepaintEveryPages == 0)
+    context.controls.RepaintNow();
+  context.controls.DispatchOneMessage();
+  return image.ReadPage(page, data);
+}
+
+// Every page, each acknowledged or asked for again, at most five sends of one page.
+PageLoop SendPages(UpdateContext& context) {
+  PageImageReader image;
+  if (!image.Open(context.pageImagePath))
+    return {false};
+  const int pages = static_cast<int>(image.PageCount());
+  uint8_t data[kPageSize];
   uint16_t page = 0;
   int sends = 0;
-  uint8_t data[link::kPageSize];
   for (;;) {
-    if (sends == 0) {
-      char progress[64];
-      std::snprintf(progress, sizeof progress, update_texts::kSendingPage, page + 1, pageCount);
-      m_controls.SetText(ids::kProgress, progress);
-      if (page % 8 == 0)
-        m_controls.RepaintNow();
-      m_controls.DispatchOneMessage();
-      image.seekg(static_cast<std::streamoff>(page) * link::kPageSize);
-      image.read(reinterpret_cast<char*>(data), link::kPageSize);
-    }
-    uint8_t checksum = 0;
-    for (uint8_t b : data) checksum = static_cast<uint8_t>(checksum + b);
-    m_serialPort.WriteByte(static_cast<uint8_t>(page >> 8));
-    m_serialPort.WriteByte(static_cast<uint8_t>(page & 0xFF));
-    m_serialPort.Write(data, link::kPageSize);
-    m_serialPort.WriteByte(checksum);
-
-    uint8_t reply;
-    const Wait wait = WaitForByte(m_serialPort, clock, clock.TickCount(), 3000, &reply);
-    if (wait == Wait::kTimeout) {
-      image.close();
-      return fail(update_texts::kNoResponse);
-    }
-    if (wait == Wait::kByte && reply == link::kPageAccepted) {
+    if (sends == 0 && !StartPage(context, image, page, data))
+      return {false};
+    SendFrame(context.port, page, data);
+    const uint32_t sent = context.Now();
+    context.Emit(update_events::PageFrameSent{sent, page, pages, sends + 1});
+    const ByteWait wait = WaitForByte(context, sent, protocol::kPageReplyTimeoutMs);
+    context.Emit(update_events::PageReplied{wait.tick, page, sends + 1, wait.reply, wait.byte,
+                                            wait.tick - sent});
+    if (wait.reply == Reply::kTimeout)
+      return {true, update_texts::kNoResponse};
+    if (wait.reply == Reply::kByte && wait.byte == protocol::kPageAccepted) {
       sends = 0;
-      if (++page == pageCount)
-        break;
+      if (++page == pages)
+        return {};
       continue;
     }
-    if (wait == Wait::kByte && reply == link::kPageAgain && ++sends < link::kMaxPageSends) {
+    if (wait.reply == Reply::kByte && wait.byte == protocol::kPageAgain &&
+        ++sends < protocol::kMaxPageSends) {
       continue;
     }
-    image.close();
-    return fail(update_texts::kInvalidReady);
+    return {true, update_texts::kInvalidReady};
   }
-
-  // The end mark gets no reply; a write that fails is the one sign that it never left, and
-  // without it the module does not finish the update.
-  const bool endMarkSent =
-      m_serialPort.WriteByte(link::kEndMark) && m_serialPort.WriteByte(link::kEndMark);
-  image.close();
-  if (!endMarkSent)
-    return fail(update_texts::kNoResponse);
-  m_platform.profile.WriteInt(main_texts::kSettingsSection, main_texts::kComPortEntry,
-                              m_serialPort.PortNumber());
-  m_controls.SetText(ids::kResult, "");
-  m_controls.SetText(ids::kResult, update_texts::kSuccessStatus);
-  m_controls.MessageBox(update_texts::kSuccessMessage, update_texts::kCompleteTitle,
-                        mb::kIconInformation);
-  m_controls.EndWaitCursor();
-  m_lastOutcome = UpdateOutcome::kSuccess;
 }
+
+// The end mark gets no reply; a write that fails is the one sign that it never left, and
+// without it the module does not finish the update.
+bool SendEndMark(UpdateContext& context) {
+  const bool written =
+      context.port.WriteByte(protocol::kEndMark) && context.port.WriteByte(protocol::kEndMark);
+  context.Emit(update_events::EndMarkSent{context.Now(), written});
+  return written;
+}
+
+UpdateResult Failed(UpdateContext& context, Failure reason) {
+  const std::string shown = ReportUpdateFailure(
+      context.controls, reason + std::string(update_texts::kDeviceName) + update_texts::kReasonEnd);
+  context.controls.EndWaitCursor();
+  return {UpdateOutcome::kTransferFailed, shown};
+}
+
+// No report for a page image that cannot be used: its own plain box, and 1011 stays empty.
+UpdateResult PageImageUnusable(UpdateContext& context) {
+  context.controls.SetText(ids::kResult, "");
+  context.controls.MessageBox(update_texts::kUnableToOpenPageImage, update_texts::kErrorTitle,
+                              mb::kOk);
+  context.controls.EndWaitCursor();
+  return {UpdateOutcome::kTransferFailed, update_texts::kUnableToOpenPageImage};
+}
+
+UpdateResult Succeeded(UpdateContext& context) {
+  context.profile.WriteInt(profile::kSettingsSection, profile::kComPortEntry,
+                           context.port.PortNumber());
+  context.controls.SetText(ids::kResult, "");
+  context.controls.SetText(ids::kResult, update_texts::kSuccessStatus);
+  context.controls.MessageBox(update_texts::kSuccessMessage, update_texts::kCompleteTitle,
+                              mb::kIconInformation);
+  context.controls.EndWaitCursor();
+  return {UpdateOutcome::kSuccess, update_texts::kSuccessMessage};
+}
+}  // namespace
+
+UpdateResult TransferHexPages(UpdateContext& context) {
+  context.controls.BeginWaitCursor();
+  const FirmwareStep checked = context.host.CheckFirmwareFile();
+  context.Emit(update_events::FirmwareChecked{context.Now(), checked.passed});
+  if (!checked) {
+    context.controls.EndWaitCursor();
+    return {UpdateOutcome::kFirmwareFileProblem, checked.message};
+  }
+  context.controls.SetText(ids::kBootLoaderVersion, "");
+  context.controls.SetText(ids::kProgress, "");
+  context.controls.SetText(ids::kResult, "");
+  context.Delay(protocol::kVersionRequestSettleMs);
+  context.port.PurgeInput();
+  context.port.WriteString(protocol::kVersionRequest);
+
+  if (const Failure failure = IdentifyBootLoader(context))
+    return Failed(context, failure);
+  const PageLoop loop = SendPages(context);
+  if (!loop.imageUsable)
+    return PageImageUnusable(context);
+  if (loop.failure != nullptr)
+    return Failed(context, loop.failure);
+  if (!SendEndMark(context))
+    return Failed(context, update_texts::kNoResponse);
+  return Succeeded(context);
+}
+
+}  // namespace update

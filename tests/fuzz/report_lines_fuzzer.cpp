@@ -7,11 +7,11 @@
 #include <deque>
 #include <string>
 
+#include "core/control_ids.h"
 #include "core/message_box.h"
 #include "fuzz_check.h"
 #include "recording_controls.h"
 #include "serial/serial_port.h"
-#include "ui/control_ids.h"
 #include "update/module_id_dlg.h"
 #include "update/module_id_texts.h"
 #include "virtual_clock.h"
@@ -103,7 +103,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   VirtualClock clock;
   WaitingBytes device;
   CSerialPort port(device, clock);
-  port.Open(3, 9600, 'N', 8, 1);
+  FUZZ_CHECK(port.Open(3, 9600, 'N', 8, 1) == 1, "the channel opens");
   RecordingControls controls;
   CMobile_Module_ID_Dlg dialog(clock);
   dialog.SetPort(throughTimer ? &port : nullptr);

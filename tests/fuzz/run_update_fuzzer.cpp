@@ -9,7 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "core/control_ids.h"
 #include "core/message_box.h"
+#include "core/support_contact.h"
 #include "fake_platform.h"
 #include "firmware/hex_page_image.h"
 #include "fuzz_check.h"
@@ -19,9 +21,7 @@
 #include "memory_profile.h"
 #include "recording_controls.h"
 #include "temp_directory.h"
-#include "ui/control_ids.h"
 #include "ui/firmware_update_dlg.h"
-#include "ui/support_contact.h"
 #include "update/update_texts.h"
 #include "update_time_bound.h"
 

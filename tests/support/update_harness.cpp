@@ -1,8 +1,8 @@
 #include "update_harness.h"
 
+#include "core/control_ids.h"
 #include "firmware/hex_page_image.h"
 #include "hex_records.h"
-#include "ui/control_ids.h"
 
 uint32_t FilteringSerial::BytesWaiting() {
   Fill();
@@ -38,6 +38,8 @@ void FilteringSerial::Fill() {
 sim::Options UpdateHarness::DefaultOptions() {
   sim::Options options;
   options.pressSetupAfterReportModeMs = 1500;
+  // The radio as the devices are described: "+++" needs 1500 ms of silence on both sides.
+  options.radioGuardMs = 1500;
   return options;
 }
 

@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "core/control_ids.h"
 #include "firmware_update_app.h"
 #include "record_file.h"
 #include "registry_port_list.h"
 #include "registry_profile_store.h"
 #include "report_records.h"
 #include "sha256.h"
-#include "ui/control_ids.h"
 #include "win32_api.h"
 #include "win32_companion_windows.h"
 #include "win32_dialog_controls.h"

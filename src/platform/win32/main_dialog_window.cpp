@@ -1,7 +1,7 @@
 #include "main_dialog_window.h"
 
+#include "core/control_ids.h"
 #include "ui/about_box.h"
-#include "ui/control_ids.h"
 #include "ui/main_dialog_texts.h"
 #include "window_looks.h"
 
@@ -54,16 +54,6 @@ void MainDialogWindow::ShowAboutBox() {
   dialogs_.RunModal(about);
 }
 
-void MainDialogWindow::BeginUpdate() {
-  // The transfer dispatches queued messages one at a time; a second start arriving that way
-  // (WM_USER+102 from another program) must not run an update inside the running one.
-  if (updating_)
-    return;
-  updating_ = true;
-  dialog_.OnBeginUpdate();
-  updating_ = false;
-}
-
 bool MainDialogWindow::PaintIconic() {
   if (!IsIconic(window_))
     return false;
@@ -96,19 +86,16 @@ INT_PTR MainDialogWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
       if (code != BN_CLICKED && code != 1)
         return FALSE;
       switch (const int id = LOWORD(wParam)) {
-        case ids::kBeginUpdate:
-          BeginUpdate();
-          return TRUE;
         case ids::kContactInfo:
           ShowAboutBox();
           return TRUE;
         default:
-          // IDOK (nothing), IDCANCEL / Done, Refresh Serial Ports.
+          // IDOK (nothing), IDCANCEL / Done, Begin Update, Refresh Serial Ports.
           return dialog_.OnCommand(id) ? TRUE : FALSE;
       }
     }
     case msg::kStartUpdate:
-      BeginUpdate();
+      dialog_.OnBeginUpdate();
       SetWindowLongPtrA(window_, DWLP_MSGRESULT, 1);
       return TRUE;
     case WM_DESTROY:

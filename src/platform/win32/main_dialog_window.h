@@ -23,7 +23,6 @@ class MainDialogWindow {
   INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
   BOOL OnInitDialog();
   void ShowAboutBox();
-  void BeginUpdate();
   bool PaintIconic();
 
   HINSTANCE instance_;
@@ -33,5 +32,4 @@ class MainDialogWindow {
   HWND window_ = nullptr;
   HICON icon_ = nullptr;
   HFONT statusFont_ = nullptr;
-  bool updating_ = false;
 };

@@ -2,8 +2,8 @@
 
 #include <string>
 
+#include "core/control_ids.h"
 #include "ui/about_box.h"
-#include "ui/control_ids.h"
 #include "window_looks.h"
 
 namespace {

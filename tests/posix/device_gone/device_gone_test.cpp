@@ -13,6 +13,7 @@
 #include <string>
 #include <thread>
 
+#include "core/control_ids.h"
 #include "core/message_box.h"
 #include "fake_platform.h"
 #include "headless_dialog_host.h"
@@ -22,7 +23,6 @@
 #include "recording_controls.h"
 #include "temp_directory.h"
 #include "termios_serial.h"
-#include "ui/control_ids.h"
 #include "ui/firmware_update_dlg.h"
 #include "update/update_texts.h"
 

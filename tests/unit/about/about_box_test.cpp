@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "core/control_ids.h"
 #include "core/message_box.h"
+#include "core/support_contact.h"
 #include "recording_controls.h"
-#include "ui/control_ids.h"
-#include "ui/support_contact.h"
 
 namespace {
 

@@ -4,9 +4,10 @@
 
 #include <sstream>
 
+#include "console_update_report.h"
+#include "core/control_ids.h"
 #include "core/message_box.h"
 #include "progress_bar.h"
-#include "ui/control_ids.h"
 #include "virtual_clock.h"
 
 namespace {
@@ -18,7 +19,7 @@ struct Printed {
 TEST(MemoryControls, RadioButtonsBehaveAsOneGroup) {
   Printed p;
   ConsoleOutput output(p.out, p.err, false);
-  ConsoleMainControls controls(output, p.clock);
+  ConsoleMainControls controls(output);
   EXPECT_EQ(controls.GetCheckedRadioButton(2001, 2021), 0);
   controls.CheckRadioButton(2001, 2021, 2005);
   controls.CheckRadioButton(2001, 2021, 2003);
@@ -34,7 +35,7 @@ TEST(MemoryControls, RadioButtonsBehaveAsOneGroup) {
 TEST(MemoryControls, ControlsStartEnabledAndTimersAndEndAreKept) {
   Printed p;
   ConsoleOutput output(p.out, p.err, false);
-  ConsoleMainControls controls(output, p.clock);
+  ConsoleMainControls controls(output);
   EXPECT_TRUE(controls.IsEnabled(1006));
   controls.Enable(1006, false);
   EXPECT_FALSE(controls.IsEnabled(1006));
@@ -51,7 +52,7 @@ TEST(MemoryControls, ControlsStartEnabledAndTimersAndEndAreKept) {
 TEST(ConsoleMainControls, PrintsStatusLinesOnlyWhenTheyChange) {
   Printed p;
   ConsoleOutput output(p.out, p.err, false);
-  ConsoleMainControls controls(output, p.clock);
+  ConsoleMainControls controls(output);
   controls.SetText(ids::kFirmwareFile, "Firmware file  =  app.hex");
   controls.SetText(ids::kFirmwareFile, "Firmware file  =  app.hex");  // the same again
   controls.SetText(ids::kBootLoaderVersion, "");                      // cleared: nothing
@@ -64,7 +65,7 @@ TEST(ConsoleMainControls, PrintsStatusLinesOnlyWhenTheyChange) {
 TEST(ConsoleMainControls, ProgressIsOneLinePerPageWhenNotATerminal) {
   Printed p;
   ConsoleOutput output(p.out, p.err, false);
-  ConsoleMainControls controls(output, p.clock);
+  ConsoleMainControls controls(output);
   controls.SetText(ids::kProgress, "Sending hex file page  1  of  2");
   controls.SetText(ids::kProgress, "Sending hex file page  2  of  2");
   EXPECT_EQ(p.out.str(), "Sending hex file page  1  of  2\nSending hex file page  2  of  2\n");
@@ -73,13 +74,18 @@ TEST(ConsoleMainControls, ProgressIsOneLinePerPageWhenNotATerminal) {
 TEST(ConsoleMainControls, ProgressIsABarRewrittenInPlaceOnATerminal) {
   Printed p;
   ConsoleOutput output(p.out, p.err, true);
-  ConsoleMainControls controls(output, p.clock);
+  ConsoleMainControls controls(output);
+  ConsoleUpdateReport report(output);
+  // The bar comes from the transfer's events; the progress line itself is not printed.
   controls.SetText(ids::kProgress, "Sending hex file page  1  of  4");
-  p.clock.Advance(999);  // the clock also moves by one at each reading
+  report.OnUpdateEvent(update_events::PageFrameSent{1000, 0, 4, 1});
+  report.OnUpdateEvent(update_events::PageFrameSent{1500, 0, 4, 2});  // a resend: no new bar
   controls.SetText(ids::kProgress, "Sending hex file page  2  of  4");
+  report.OnUpdateEvent(update_events::PageFrameSent{2000, 1, 4, 1});
   controls.SetText(ids::kResult, "Firmware update failed");
   const std::string text = p.out.str();
   EXPECT_EQ(text.find('\n'), text.rfind('\n', text.size() - 2)) << "one line for the bar";
+  EXPECT_EQ(text.find("Sending"), std::string::npos) << text;
   EXPECT_NE(text.find("\r[#######.......................] page 1 of 4  25%"), std::string::npos)
       << text;
   EXPECT_NE(text.find("\r[###############...............] page 2 of 4  50%  1.0 pages/s"),
@@ -98,31 +104,11 @@ TEST(ConsoleMainControls, SuccessBoxGoesToStandardOutputEveryOtherBoxToStandardE
        {Case{mb::kIconInformation, false}, Case{mb::kIconExclamation, true}, Case{mb::kOk, true}}) {
     Printed p;
     ConsoleOutput output(p.out, p.err, false);
-    ConsoleMainControls controls(output, p.clock);
+    ConsoleMainControls controls(output);
     EXPECT_EQ(controls.MessageBox("Text     \n\n", "Title", c.flags), mb::kIdOk);
     // In full: the trailing blanks and line feeds of the text are kept.
     EXPECT_EQ((c.toError ? p.err : p.out).str(), "[Title]\nText     \n\n\n");
     EXPECT_EQ((c.toError ? p.out : p.err).str(), "");
-  }
-}
-
-TEST(ProgressLine, OnlyTheTransfersOwnLineIsRead) {
-  const std::pair<std::string, std::optional<std::pair<int, int>>> cases[] = {
-      {"Sending hex file page  3  of  13", std::pair{3, 13}},
-      {"Sending hex file page  13  of  13", std::pair{13, 13}},
-      {"Sending hex file page  14  of  13", std::nullopt},
-      {"Sending hex file page  0  of  13", std::nullopt},
-      {"Sending hex file page  1  of  0", std::nullopt},
-      {"Sending hex file page  1  of  2 (again)", std::nullopt},
-      {"Firmware update failed", std::nullopt},
-  };
-  for (const auto& [line, expected] : cases) {
-    const std::optional<PageProgress> progress = ParseProgressLine(line);
-    ASSERT_EQ(progress.has_value(), expected.has_value()) << line;
-    if (progress) {
-      EXPECT_EQ(progress->page, expected->first);
-      EXPECT_EQ(progress->pages, expected->second);
-    }
   }
 }
 

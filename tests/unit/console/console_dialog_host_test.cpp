@@ -3,9 +3,9 @@
 #include <gtest/gtest.h>
 
 #include "console_fakes.h"
+#include "core/control_ids.h"
 #include "core/message_box.h"
 #include "scripted_serial.h"
-#include "ui/control_ids.h"
 #include "update/module_id_dlg.h"
 
 namespace {
@@ -19,7 +19,7 @@ constexpr const char kReport[] =
 // The control-parameter dialog on a scripted serial line, hosted by the console.
 struct HostFixture {
   explicit HostFixture(bool yes) : serial(clock), port(serial, clock), dialog(clock) {
-    port.Open(3, 9600, 'N', 8, 1);
+    EXPECT_EQ(port.Open(3, 9600, 'N', 8, 1), 1);
     dialog.SetPort(&port);
     host = std::make_unique<ConsoleDialogHost>(clock, captured.output, input, interrupts, yes);
   }

@@ -99,6 +99,11 @@ TEST(ConsoleSession, CompleteUpdateLeavesTheModuleHoldingThePageImage) {
                      "successfully updated.     \n\n"),
             std::string::npos)
       << out;
+  // The summary, from the update's events.
+  EXPECT_NE(out.find("Summary: base station at 9600 baud; 13 of 13 pages accepted in 13 frames "
+                     "(0 resent), "),
+            std::string::npos)
+      << out;
   EXPECT_NE(out.find("Exit status 0: success.\n"), std::string::npos);
   EXPECT_EQ(s.Err(), "");
 

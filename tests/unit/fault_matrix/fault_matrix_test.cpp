@@ -8,13 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "core/control_ids.h"
 #include "core/message_box.h"
+#include "core/support_contact.h"
 #include "dialog_fixture.h"
 #include "fault_injecting_serial.h"
 #include "sim/devices.h"
 #include "sim/in_process_serial.h"
-#include "ui/control_ids.h"
-#include "ui/support_contact.h"
 #include "update/update_texts.h"
 #include "update_harness.h"
 #include "update_time_bound.h"

@@ -5,10 +5,10 @@
 #include <ctime>
 #include <filesystem>
 
+#include "core/control_ids.h"
 #include "core/message_box.h"
 #include "dialog_fixture.h"
 #include "firmware/firmware_files.h"
-#include "ui/control_ids.h"
 
 namespace {
 const char kUsage[] =

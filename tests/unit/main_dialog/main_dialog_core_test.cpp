@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "core/control_ids.h"
 #include "core/message_box.h"
 #include "dialog_fixture.h"
-#include "ui/control_ids.h"
 #include "ui/program_directory.h"
 
 namespace {
@@ -130,15 +130,6 @@ TEST(MainDialogCommands, EnterDoesNothingAndDestroyClosesTheChannel) {
   EXPECT_FALSE(f.dlg->SerialPort().IsOpen());
   f.dlg->OnDestroy();
   EXPECT_EQ(f.scripted.closes, 1);
-}
-
-TEST(MainDialogCommands, ClearResultLineEmptiesOnlyTheResult) {
-  DialogFixture f;
-  f.controls.SetText(ids::kResult, "Firmware update failed");
-  f.controls.SetText(ids::kProgress, "Sending hex file page  1  of  3");
-  f.dlg->ClearResultLine();
-  EXPECT_EQ(f.controls.GetText(ids::kResult), "");
-  EXPECT_EQ(f.controls.GetText(ids::kProgress), "Sending hex file page  1  of  3");
 }
 
 }  // namespace

@@ -5,10 +5,10 @@
 #include <string>
 #include <vector>
 
+#include "core/control_ids.h"
 #include "core/message_box.h"
 #include "headless_dialog_host.h"
 #include "scripted_serial.h"
-#include "ui/control_ids.h"
 #include "update/module_id_texts.h"
 
 namespace {
@@ -21,7 +21,7 @@ const std::string kReport = kModuleLine + kSerialLine + kPanLine + kChannelLine;
 
 struct ModuleIdDialogTest : ::testing::Test {
   ModuleIdDialogTest() : device(clock), port(device, clock), host(clock), dialog(clock) {
-    port.Open(3, 9600, 'N', 8, 1);
+    EXPECT_EQ(port.Open(3, 9600, 'N', 8, 1), 1);
     dialog.SetPort(&port);
   }
   // Runs the dialog; the user presses `button` once `pressAfterMs` have passed.

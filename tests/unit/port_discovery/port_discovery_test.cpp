@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "core/control_ids.h"
 #include "core/message_box.h"
 #include "dialog_fixture.h"
-#include "ui/control_ids.h"
 
 namespace {
 const char kNoPorts[] = "There are no serial ports installed on this computer.     ";

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "core/control_ids.h"
 #include "core/message_box.h"
-#include "ui/control_ids.h"
 #include "update_harness.h"
 
 namespace {
@@ -256,10 +256,19 @@ TEST(RunUpdate, EachRowOfTheRadioConfigurationCanFail) {
   };
   sim::Scenario otherId;
   otherId.answeredId = "654321";
+  // Status 0, but the reply names DL where DH was set.
+  auto dlForDh = [history = std::string()](uint8_t& b) mutable {
+    history += static_cast<char>(b);
+    const std::size_t n = history.size();
+    if (b == 'H' && n >= 4 && history[n - 4] == '\x88' && history[n - 2] == 'D')
+      b = 'L';
+    return true;
+  };
   const struct {
     const char* name;
     sim::Scenario scenario;
     std::string lastCommand;  // the last command before "<W"
+    std::function<bool(uint8_t&)> filter = nullptr;
   } cases[] = {
       {"row 1", bad(sim::Side::kBase, "CH"), "<@:S03CH\x0F"},
       {"row 2", bad(sim::Side::kBase, "ID"), "<@:S04ID\x33\x32"},
@@ -267,12 +276,14 @@ TEST(RunUpdate, EachRowOfTheRadioConfigurationCanFail) {
       {"row 4", bad(sim::Side::kBase, "SH"), "<@:ISH"},
       {"row 5", bad(sim::Side::kBase, "SL"), "<@:ISL"},
       {"row 6", bad(sim::Side::kModule, "DH"), "11#:C06DH" + Bytes32(0x00A2B3C4)},
+      {"row 6 answered for DL", {}, "11#:C06DH" + Bytes32(0x00A2B3C4), dlForDh},
       {"row 7", bad(sim::Side::kModule, "DL"), "11#:C06DL" + Bytes32(0x40112233)},
       {"row 8", bad(sim::Side::kBase, "DH"), "<@:S06DH" + Bytes32(0x00A2B3C4)},
       {"row 9", bad(sim::Side::kBase, "DL"), "<@:S06DL" + Bytes32(0x41526374)},
   };
   for (const auto& c : cases) {
     UpdateHarness h(c.scenario);
+    h.serial.filter = c.filter;
     h.Prepare(PagesHex(1));
     h.Update();
     SCOPED_TRACE(c.name);
@@ -317,6 +328,29 @@ TEST(RunUpdate, FirmwareProblemsStopBeforeThePortIsTouched) {
   EXPECT_EQ(h.simulated.GetCounters().opens, 0);
   EXPECT_EQ(h.f.dlg->LastOutcome(), UpdateOutcome::kFirmwareFileProblem);
   EXPECT_FALSE(h.f.dir.Exists("Hex.tmp"));
+}
+
+TEST(RunUpdate, StartRequestDuringAnUpdateStartsNothing) {
+  sim::Scenario running;
+  running.bootLoaderRunning = true;
+  UpdateHarness h(running);
+  h.Prepare(PagesHex(2));
+  // Begin Update and WM_USER+102 arriving while the transfer dispatches a queued message.
+  h.f.controls.onSetText = [&](int id, const std::string& text) {
+    if (id == ids::kProgress && !text.empty()) {
+      EXPECT_TRUE(h.f.dlg->OnCommand(ids::kBeginUpdate));
+      h.f.dlg->OnBeginUpdate();
+    }
+  };
+  h.Update();
+  EXPECT_EQ(h.devices.Sessions().size(), 1u);
+  EXPECT_EQ(h.devices.PageFrames().size(), 2u);
+  EXPECT_EQ(h.Boxes().size(), 1u);
+  EXPECT_EQ(h.f.dlg->LastOutcome(), UpdateOutcome::kSuccess);
+  // Once it has ended, the next request starts the next update.
+  h.f.controls.onSetText = nullptr;
+  h.Update();
+  EXPECT_EQ(h.devices.Sessions().size(), 2u);
 }
 
 TEST(RunUpdate, StartUpdateMessageDoesWhatBeginUpdateDoes) {

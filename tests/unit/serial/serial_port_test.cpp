@@ -108,7 +108,7 @@ TEST(SerialPortReadLine, CollectsUpToTerminatorOrMax) {
   };
   for (const auto& c : cases) {
     Channel ch;
-    ch.port.Open(3, 9600, 'N', 8, 1);
+    EXPECT_EQ(ch.port.Open(3, 9600, 'N', 8, 1), 1);
     ch.device.Arrive(c.incoming);
     char buffer[32];
     std::memset(buffer, 'x', sizeof buffer);
@@ -120,7 +120,7 @@ TEST(SerialPortReadLine, CollectsUpToTerminatorOrMax) {
 
 TEST(SerialPortReadLine, TimeOutRestartsWithEveryByte) {
   Channel ch;
-  ch.port.Open(3, 9600, 'N', 8, 1);
+  EXPECT_EQ(ch.port.Open(3, 9600, 'N', 8, 1), 1);
   ch.device.Arrive("ABCD\r", 400, 400);
   char buffer[16];
   const uint32_t start = ch.clock.Now();
@@ -131,7 +131,7 @@ TEST(SerialPortReadLine, TimeOutRestartsWithEveryByte) {
 
 TEST(SerialPortReadLine, GivesUpAfterTimeOutWithoutFurtherBytes) {
   Channel ch;
-  ch.port.Open(3, 9600, 'N', 8, 1);
+  EXPECT_EQ(ch.port.Open(3, 9600, 'N', 8, 1), 1);
   ch.device.Arrive("AB", 0, 0);
   ch.device.Arrive("C", 700);
   char buffer[16];
@@ -141,7 +141,7 @@ TEST(SerialPortReadLine, GivesUpAfterTimeOutWithoutFurtherBytes) {
 
 TEST(SerialPortReadBytes, ReturnsWhatCameWithinTheInterByteTimeOut) {
   Channel ch;
-  ch.port.Open(3, 9600, 'N', 8, 1);
+  EXPECT_EQ(ch.port.Open(3, 9600, 'N', 8, 1), 1);
   ch.device.Arrive("12345", 100, 400);
   uint8_t buffer[9];
   const uint32_t start = ch.clock.Now();
@@ -154,7 +154,7 @@ TEST(SerialPortReadBytes, ReturnsWhatCameWithinTheInterByteTimeOut) {
 
 TEST(SerialPortReadBytes, StopsAtCountLeavingTheRest) {
   Channel ch;
-  ch.port.Open(3, 9600, 'N', 8, 1);
+  EXPECT_EQ(ch.port.Open(3, 9600, 'N', 8, 1), 1);
   ch.device.Arrive("ABCDEF");
   uint8_t buffer[4];
   EXPECT_EQ(ch.port.ReadBytes(buffer, 4, 500), 4);
@@ -164,7 +164,7 @@ TEST(SerialPortReadBytes, StopsAtCountLeavingTheRest) {
 
 TEST(SerialPortTime, TimeOutsSurviveTickCounterWrapAround) {
   Channel ch(0xFFFFFF00u);
-  ch.port.Open(3, 9600, 'N', 8, 1);
+  EXPECT_EQ(ch.port.Open(3, 9600, 'N', 8, 1), 1);
   char buffer[16];
   const uint32_t start = ch.clock.Now();
   EXPECT_EQ(ch.port.ReadLine(buffer, 15, 500, '\r'), 0);
@@ -176,9 +176,22 @@ TEST(SerialPortTime, TimeOutsSurviveTickCounterWrapAround) {
   EXPECT_EQ(ch.port.ReadBytes(bytes, 2, 500), 1);
 }
 
+TEST(SerialPortTime, AWaitEndsTheMomentItsTimeHasPassed) {
+  // The clock moves 1 ms per reading and the first reading starts the wait.
+  for (bool line : {false, true}) {
+    Channel ch;
+    EXPECT_EQ(ch.port.Open(3, 9600, 'N', 8, 1), 1);
+    const uint32_t firstReading = ch.clock.Now() + 1;
+    char buffer[16];
+    EXPECT_EQ(line ? ch.port.ReadLine(buffer, 15, 500, '\r') : ch.port.ReadBytes(buffer, 4, 500),
+              0);
+    EXPECT_EQ(ch.clock.Now() - firstReading, 500u) << (line ? "ReadLine" : "ReadBytes");
+  }
+}
+
 TEST(SerialPortRead, TakesAtMostMaxAndNeverWaits) {
   Channel ch;
-  ch.port.Open(3, 9600, 'N', 8, 1);
+  EXPECT_EQ(ch.port.Open(3, 9600, 'N', 8, 1), 1);
   ch.device.Arrive("0123456789");
   uint8_t buffer[10];
   EXPECT_EQ(ch.port.Read(buffer, 0), 0u);
@@ -192,7 +205,7 @@ TEST(SerialPortRead, TakesAtMostMaxAndNeverWaits) {
 
 TEST(SerialPortWrite, SendsExactlyWhatItIsGiven) {
   Channel ch;
-  ch.port.Open(3, 9600, 'N', 8, 1);
+  EXPECT_EQ(ch.port.Open(3, 9600, 'N', 8, 1), 1);
   EXPECT_EQ(ch.port.Write("abc", -5), -5);
   EXPECT_EQ(ch.device.writeCalls, 0);
   EXPECT_EQ(ch.port.WriteString(""), 1);

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "core/control_ids.h"
 #include "core/message_box.h"
 #include "hex_records.h"
-#include "ui/control_ids.h"
 #include "update_harness.h"
 
 namespace {
@@ -231,18 +231,44 @@ TEST(Transfer, IdentificationTimeOutReportReadsInFull) {
 }
 
 TEST(Transfer, IdentificationThatNeverEndsIsRefusedWithoutOverrunningItsBuffer) {
-  // On a scripted channel: 150 identification bytes without a CR, far past the buffer.
-  DialogFixture f;
-  f.WriteFirmware(PagesHex(1));
-  f.dlg->OnInitDialog();
-  ASSERT_EQ(f.dlg->SerialPort().Open(3, 9600, 'N', 8, 1), 1);
-  f.scripted.Arrive(std::string(150, 'Q'), 150);
-  f.dlg->TransferHexPages();
-  ASSERT_EQ(f.controls.messageBoxes.size(), 1u);
-  EXPECT_EQ(f.controls.messageBoxes[0].text.substr(0, 52),
-            "Invalid version response from the Korvane Quorvanta ");
-  EXPECT_EQ(f.controls.GetText(ids::kBootLoaderVersion), "");
-  EXPECT_EQ(f.scripted.written, "#$%-QMM-2.11-644");
+  // On a scripted channel: identification bytes without a CR, one past the buffer and far
+  // past it; the byte that does not fit ends the wait at once.
+  for (std::size_t length : {101u, 150u}) {
+    DialogFixture f;
+    f.WriteFirmware(PagesHex(1));
+    f.dlg->OnInitDialog();
+    ASSERT_EQ(f.dlg->SerialPort().Open(3, 9600, 'N', 8, 1), 1);
+    const uint32_t start = f.clock.Now();
+    f.scripted.Arrive(std::string(length, 'Q'), 150);
+    f.dlg->TransferHexPages();
+    SCOPED_TRACE(length);
+    ASSERT_EQ(f.controls.messageBoxes.size(), 1u);
+    EXPECT_EQ(f.controls.messageBoxes[0].text.substr(0, 52),
+              "Invalid version response from the Korvane Quorvanta ");
+    EXPECT_LT(f.clock.Now() - start, 1000u) << "not after the 3000 ms time-out";
+    EXPECT_EQ(f.controls.GetText(ids::kBootLoaderVersion), "");
+    EXPECT_EQ(f.scripted.written, "#$%-QMM-2.11-644");
+  }
+}
+
+TEST(Transfer, PageImageTheBootLoaderCannotTakeIsRefusedBeforeAnyPage) {
+  // Handed to the transfer directly (the build refuses to make them): 256 pages, whose count
+  // would wrap to 0 in the boot loader's byte, and a last page cut short.
+  for (std::size_t length : {256u * 256u, 2u * 256u + 100u}) {
+    DialogFixture f;
+    f.WriteFirmware(PagesHex(1));
+    f.dlg->OnInitDialog();
+    f.dir.Write("Hex.tmp", std::string(length, '\x5A'));
+    ASSERT_EQ(f.dlg->SerialPort().Open(3, 9600, 'N', 8, 1), 1);
+    f.scripted.Arrive("QMM-2.11-644\r!", 150);
+    f.dlg->TransferHexPages();
+    SCOPED_TRACE(length);
+    ASSERT_EQ(f.controls.messageBoxes.size(), 1u);
+    EXPECT_EQ(f.controls.messageBoxes[0].text,
+              "Unable to open the temporary firmware file.               ");
+    EXPECT_EQ(f.scripted.written, "#$%-QMM-2.11-644");
+    EXPECT_EQ(f.dlg->LastOutcome(), UpdateOutcome::kTransferFailed);
+  }
 }
 
 TEST(Transfer, MissingPageImageGetsItsOwnPlainBox) {
@@ -263,6 +289,16 @@ TEST(Transfer, MissingPageImageGetsItsOwnPlainBox) {
   EXPECT_TRUE(h.devices.PageFrames().empty());
   const std::string received = h.BaseReceived();
   EXPECT_EQ(received.substr(received.size() - 24), "#$%-QMM-2.11-644\x1b\x1b\x1b\x1b\x1b\x1b<W");
+}
+
+TEST(Transfer, PageReplyLateInsideItsTimeOutIsAccepted) {
+  sim::Options slowPages = UpdateHarness::DefaultOptions();
+  slowPages.pageWriteMs = 2500;
+  UpdateHarness h(Running(), slowPages);
+  h.Prepare(PagesHex(2));
+  h.Update();
+  EXPECT_EQ(h.f.dlg->LastOutcome(), UpdateOutcome::kSuccess);
+  EXPECT_TRUE(h.devices.UpdateComplete());
 }
 
 TEST(Transfer, SmallestAndLargestImages) {
