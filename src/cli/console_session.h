@@ -34,7 +34,7 @@ struct ConsoleEnvironment {
   // error only).
   std::ostream* jsonOut = nullptr;
   // This computer's name, for the report records.
-  std::string hostName;
+  std::string hostName{};
 };
 
 // A directory as the dialog keeps it: with its trailing separator ("" stays "").
