@@ -212,7 +212,7 @@ ExitCode RunUpdateCommand(ConsoleEnvironment& environment, const ConsoleOptions&
     tracing->Flush();
 
   if (!options.loop)
-    output.Line(report.Summary());
+    output.Line(UpdateSummary(statistics.Facts()));
   if (isCut())
     output.ErrorLine("The serial link was cut on request; the port has been closed.");
   if (!options.loop)

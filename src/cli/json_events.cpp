@@ -10,9 +10,7 @@ using Json = nlohmann::ordered_json;
 namespace ev = update_events;
 
 // The fields of each event, by its type.
-void AddFields(Json& json, const ev::UpdateStarted&) {
-  (void)json;
-}
+void AddFields(Json&, const ev::UpdateStarted&) {}
 void AddFields(Json& json, const ev::FirmwareChecked& e) {
   json["passed"] = e.passed;
 }
@@ -31,9 +29,7 @@ void AddFields(Json& json, const ev::BootLoaderPolled& e) {
   json["poll"] = e.poll;
   json["answered"] = e.answered;
 }
-void AddFields(Json& json, const ev::ParameterDialogOpened&) {
-  (void)json;
-}
+void AddFields(Json&, const ev::ParameterDialogOpened&) {}
 void AddFields(Json& json, const ev::ParameterReceived& e) {
   json["parameter"] = ev::ParameterName(e.parameter);
   json["text"] = Utf8FromBytes(e.text);
@@ -73,9 +69,7 @@ void AddFields(Json& json, const ev::PageReplied& e) {
 void AddFields(Json& json, const ev::EndMarkSent& e) {
   json["written"] = e.written;
 }
-void AddFields(Json& json, const ev::BaseStationRestored&) {
-  (void)json;
-}
+void AddFields(Json&, const ev::BaseStationRestored&) {}
 void AddFields(Json& json, const ev::UpdateFinished& e) {
   json["outcome"] = OutcomeName(e.outcome);
   json["message"] = Utf8FromBytes(e.message);

@@ -65,6 +65,7 @@ void ModuleStatistics::OnUpdateEvent(const UpdateEvent& event) {
         using Event = std::decay_t<decltype(e)>;
         if constexpr (std::is_same_v<Event, ev::UpdateStarted>) {
           run_ = Run();
+          run_.facts.started = true;
           run_.facts.start = std::chrono::system_clock::now();
           run_.startTick = e.tick;
           Enter(Phase::kSearch, e.tick);

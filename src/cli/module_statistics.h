@@ -46,7 +46,8 @@ struct ModuleFacts {
   LinkFigures link;
   PhaseTimes phases;
   UpdateOutcome outcome = UpdateOutcome::kNotRun;
-  std::string message;  // as the user was shown it; empty on success and cancel
+  std::string message;   // as the user was shown it; empty on success and cancel
+  bool started = false;  // the procedure ran (UpdateStarted came)
   // A module took part: its Setup report began, or its boot loader was already waiting.
   bool moduleSeen = false;
 };

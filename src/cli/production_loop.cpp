@@ -1,16 +1,8 @@
 #include "production_loop.h"
 
-#include <cstdio>
-
 #include "text_fields.h"
 
 namespace {
-std::string Seconds(uint32_t milliseconds) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.1f s", milliseconds / 1000.0);
-  return text;
-}
-
 // Failures of the station rather than of a module: every module after would fail the same way.
 bool StationFailed(const ModuleRecord& record) {
   switch (record.facts.outcome) {
@@ -38,7 +30,7 @@ std::string ModuleLine(const ModuleRecord& record) {
   const ModuleFacts& facts = record.facts;
   const std::string id = facts.moduleId ? *facts.moduleId : facts.moduleSeen ? "boot loader" : "-";
   return "Module " + std::to_string(record.attempt) + " (" + id + "): " + ResultWords(record) +
-         " after " + Seconds(facts.durationMs) + "; " + LinkSummary(facts) + ".";
+         " after " + SecondsText(facts.durationMs) + "; " + LinkSummary(facts) + ".";
 }
 
 std::string NextStep(const ModuleRecord& record) {
@@ -170,7 +162,7 @@ ExitCode RunProductionLoop(ModuleUpdater& updater, const ConsoleOptions& options
   updater.dialogs.SetModuleGate(nullptr);
   std::string totals = "Loop finished: " + run.Totals();
   if (const uint32_t mean = run.MeanModuleMs(); mean != 0)
-    totals += "; " + Seconds(mean) + " per module on average";
+    totals += "; " + SecondsText(mean) + " per module on average";
   output.Line(totals + ".");
   ExitCode code = run.FirstFailure();
   if (recordLost && code == ExitCode::kSuccess)

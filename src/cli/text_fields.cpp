@@ -32,6 +32,12 @@ std::string IsoUtcTime(std::chrono::system_clock::time_point time) {
   return text;
 }
 
+std::string SecondsText(uint32_t milliseconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f s", milliseconds / 1000.0);
+  return text;
+}
+
 std::string CsvField(std::string_view text) {
   const bool quoted = text.find_first_of(",\"\r\n") != std::string_view::npos ||
                       (!text.empty() && (text.front() == ' ' || text.back() == ' '));

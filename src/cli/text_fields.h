@@ -1,5 +1,6 @@
 #pragma once
 #include <chrono>
+#include <cstdint>
 #include <string>
 #include <string_view>
 
@@ -11,6 +12,9 @@ std::string Utf8FromBytes(std::string_view bytes);
 
 // "2024-05-17T09:41:07.125Z": UTC, milliseconds.
 std::string IsoUtcTime(std::chrono::system_clock::time_point time);
+
+// "9.7 s": milliseconds as seconds with one decimal.
+std::string SecondsText(uint32_t milliseconds);
 
 // One CSV field: quoted (quotes doubled) when it holds a comma, a quote, CR or LF, or begins
 // or ends with a blank, as the failure messages do.
