@@ -69,6 +69,13 @@ const OptionSpec* FindOption(const std::string& name) {
   return nullptr;
 }
 
+// How the user asks the program to stop, besides the end of input.
+#ifdef _WIN32
+#define kStopRequests "Ctrl-C or Ctrl-Break"
+#else
+#define kStopRequests "Ctrl-C or SIGTERM"
+#endif
+
 ParseResult Refuse(std::string error) {
   ParseResult result;
   result.error = std::move(error);
@@ -234,26 +241,27 @@ std::string ConsoleUsage(const std::string& programName) {
          "                      with a header row when FILE ends in .csv.\n"
          "  --json              the update's events as JSON Lines on standard output; every\n"
          "                      other line goes to standard error.\n"
+         "  --list-ports        list the serial ports found and exit.\n"
+         "  --help, -h          show this help.   --version  show the version.\n"
          "\n"
          "Production loop:\n"
          "  --repeat            update one module after another until stopped.\n"
          "  --count N           stop after N modules updated or failed.\n"
          "  --allow-repeat      update a module ID again that was already updated in this\n"
          "                      run (by default it is turned down with Cancel Update).\n"
-         "  A failed module does not end the loop. Ctrl-C, SIGTERM or end of input while\n"
-         "  the loop waits for the next module ends it; the exit status is then 0 when\n"
-         "  every module succeeded, else that of the first failure.\n"
-         "  --list-ports        list the serial ports found and exit.\n"
-         "  --help, -h          show this help.   --version  show the version.\n"
+         "  A failed module does not end the loop. End of input, " kStopRequests
+         ", while the\n"
+         "  loop waits for the next module ends it; the exit status is then 0 when every\n"
+         "  module succeeded, else that of the first failure.\n"
          "\n"
          "check: validates the description file and the HEX file without touching a port;\n"
          "  --image FILE writes the page image the module would receive.\n"
          "\n"
          "During an update the program prints the control-parameter instructions and the\n"
-         "module's values as they arrive, then waits for Enter. End of input, Ctrl-C or\n"
-         "SIGTERM cancels and restores the base station; a second one cuts the serial\n"
-         "link at once (the port is still closed properly), a third ends the program on\n"
-         "the spot.\n"
+         "module's values as they arrive, then waits for Enter. End of input, " kStopRequests
+         ",\n"
+         "cancels and restores the base station; a second one cuts the serial link at\n"
+         "once (the port is still closed properly), a third ends the program on the spot.\n"
          "\n" +
          ExitCodeHelp();
 }
