@@ -12,6 +12,7 @@
 #include "hex_corpus.h"
 #include "host_cost.h"
 #include "process_timer.h"
+#include "production_loop_bench.h"
 #include "stats.h"
 #include "trace_summary.h"
 #include "transfer_model.h"
@@ -29,8 +30,11 @@ const char kUsage[] =
     "  timeline [options]         a whole update on virtual time with the wire time emulated\n"
     "  trace [options] TRACE      the transfer in a serial trace of the console program\n"
     "  host-cost [options]        transfers against an instant boot loader (for callgrind)\n"
+    "  loop [options]             the console's production loop of --repeat N modules on\n"
+    "                             virtual time, beside the dialog's procedure N times\n"
     "options: --baud N (9600), --page-turnaround MS (20), --pages N (255),\n"
-    "         --bootloader-running, --pauses (timeline), --repeat N, --terminal (host-cost)\n";
+    "         --bootloader-running, --pauses (timeline), --repeat N, --terminal (host-cost)\n"
+    "         (loop: --repeat is the number of modules, default 4)\n";
 
 struct Options {
   uint32_t baud = 9600;
@@ -215,6 +219,22 @@ int HostCost(const Options& options) {
   return 0;
 }
 
+int Loop(const Options& options) {
+  LoopBenchSettings settings;
+  settings.baud = options.baud;
+  settings.pageTurnaroundMs = options.pageTurnaroundMs;
+  settings.pages = options.pages;
+  settings.modules = options.repeat > 1 ? options.repeat : 4;
+  const LoopBenchResult result = RunLoopBench(settings);
+  const std::pair<const char*, const LoopBenchRun*> runs[] = {
+      {"reference", &result.reference}, {"loop", &result.loop}, {"loop_baud", &result.loopBaud}};
+  for (const auto& [name, run] : runs) {
+    std::printf("%s_ok=%d\n%s_virtual_ms=%.1f\n%s_host_us=%.1f\n", name, run->ok ? 1 : 0, name,
+                run->virtualMsPerModule, name, run->hostUsPerModule);
+  }
+  return result.reference.ok && result.loop.ok && result.loopBaud.ok ? 0 : 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -235,6 +255,8 @@ int main(int argc, char** argv) {
     status = Trace(options);
   } else if (command == "host-cost") {
     status = HostCost(options);
+  } else if (command == "loop") {
+    status = Loop(options);
   }
   if (status == 2)
     std::cerr << kUsage;

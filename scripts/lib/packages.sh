@@ -21,7 +21,7 @@ ensure_packages() {
 # man-db.
 BUILD_PACKAGES=(cmake make g++ googletest libgtest-dev mingw-w64 g++-mingw-w64-x86-64
   libssl-dev nlohmann-json3-dev dpkg-dev file)
-TEST_PACKAGES=(wine wine64 xvfb x11-utils xdotool imagemagick srecord socat clang libclang-rt-14-dev
+TEST_PACKAGES=(wine wine64 xvfb x11-utils xdotool imagemagick srecord socat clang libclang-rt-14-dev python3-jsonschema
   zip unzip man-db)
 # What scripts/screenshots needs beyond the tests: Wine's own fonts, so that the user guide's
 # pictures show the caption buttons as the program shows them on Windows.

@@ -1,11 +1,17 @@
 #include "console_dialog_host.h"
 
+#include <cstdio>
+
 #include "core/control_ids.h"
 #include "core/message_box.h"
 
 namespace {
 // A dialog without a timer of its own still gets its input looked at this often.
 constexpr uint32_t kIdlePollMs = 10;
+// A module turned down is cancelled only after the rest of its Setup report (the lines after
+// the four values) has come and been read: left unread, it would greet the next search in
+// place of the base station's identification.
+constexpr uint32_t kReportSettleMs = 500;
 
 const char* ValueLabel(int id) {
   switch (id) {
@@ -70,16 +76,47 @@ void ConsoleParameterControls::TextChanged(int id, const std::string& text) {
     output_.Line(std::string(label) + ": " + text);
 }
 
+void ConsoleDialogHost::Cancel(ModalDialog& dialog, End end, const std::string& note) {
+  end_ = end;
+  endNote_ = note;
+  if (!note.empty())
+    output_.Line(note);
+  dialog.OnCommand(mb::kIdCancel);
+}
+
 int ConsoleDialogHost::RunModal(ModalDialog& dialog) {
   ConsoleParameterControls controls(output_);
+  end_ = End::kCancelled;
+  endNote_.clear();
   dialog.OnInitDialog(controls);
-  uint32_t lastTick = clock_.TickCount();
+  const uint32_t opened = clock_.TickCount();
+  uint32_t lastTick = opened;
   bool startOffered = false;
+  std::string refusal;
+  uint32_t refused = 0;
 
   while (!controls.Ended()) {
-    if (interrupts_.Count() > 0) {
-      output_.Line("Interrupted: cancelling the update.");
+    if (!refusal.empty() && clock_.TickCount() - refused >= kReportSettleMs) {
+      end_ = End::kRefused;
+      endNote_ = refusal;
       dialog.OnCommand(mb::kIdCancel);
+      continue;
+    }
+    if (interrupts_.Count() > 0) {
+      Cancel(dialog, End::kCancelled, "Interrupted: cancelling the update.");
+      continue;
+    }
+    // Start Update is enabled once the whole report is there; until then the time-out runs.
+    if (setupTimeoutMs_ != 0 && !controls.IsEnabled(ids::kStartUpdate) &&
+        clock_.TickCount() - opened >= setupTimeoutMs_) {
+      char seconds[32];
+      std::snprintf(seconds, sizeof seconds, "%.3f", setupTimeoutMs_ / 1000.0);
+      std::string shown = seconds;
+      shown.erase(shown.find_last_not_of('0') + 1);
+      if (shown.back() == '.')
+        shown.pop_back();
+      Cancel(dialog, End::kTimedOut,
+             "No Setup report within " + shown + " s: cancelling the update (time-out).");
       continue;
     }
     const unsigned period = controls.TimerPeriod();
@@ -90,7 +127,11 @@ int ConsoleDialogHost::RunModal(ModalDialog& dialog) {
       // Start Update is enabled once all four values are there.
       if (!controls.Ended() && !startOffered && controls.IsEnabled(ids::kStartUpdate)) {
         startOffered = true;
-        if (startAutomatically_) {
+        refusal = gate_ != nullptr ? gate_->Refusal(controls.GetText(ids::kModuleIdValue)) : "";
+        if (!refusal.empty()) {
+          output_.Line(refusal);
+          refused = clock_.TickCount();
+        } else if (startAutomatically_) {
           output_.Line("All four control parameters have arrived: starting the update.");
           dialog.OnCommand(ids::kStartUpdate);
         } else {
@@ -106,12 +147,12 @@ int ConsoleDialogHost::RunModal(ModalDialog& dialog) {
     }
     switch (input_.Wait(wait)) {
       case ConsoleInput::Event::kEnd:
-        output_.Line("End of input: cancelling the update.");
-        dialog.OnCommand(mb::kIdCancel);
+        Cancel(dialog, End::kCancelled, "End of input: cancelling the update.");
         break;
       case ConsoleInput::Event::kLine:
-        // Enter before the values are complete does nothing, as the disabled button would.
-        if (controls.IsEnabled(ids::kStartUpdate)) {
+        // Enter before the values are complete does nothing, as the disabled button would;
+        // nor does it for a module turned down.
+        if (refusal.empty() && controls.IsEnabled(ids::kStartUpdate)) {
           output_.Line("Starting the update.");
           dialog.OnCommand(ids::kStartUpdate);
         }
@@ -121,5 +162,8 @@ int ConsoleDialogHost::RunModal(ModalDialog& dialog) {
     }
   }
   dialog.OnDestroy();
-  return controls.Result();
+  const int result = controls.Result();
+  if (result != mb::kIdCancel)
+    end_ = End::kStarted;
+  return result;
 }

@@ -21,11 +21,23 @@ class ConsoleParameterControls : public MemoryControls {
   bool promptShown_ = false;
 };
 
+// Decides, once a module's four control parameters have all arrived, whether it is updated.
+class ModuleGate {
+ public:
+  virtual ~ModuleGate() = default;
+  // Empty to go on; otherwise the line that says why the module is turned down.
+  virtual std::string Refusal(const std::string& moduleId) = 0;
+};
+
 // Runs nested modal dialogs in the console: the dialog's timer fires on the real clock,
 // standard input is watched between ticks. End of input or a Ctrl-C cancels the dialog, so
-// the update procedure restores the base station as after Cancel Update.
+// the update procedure restores the base station as after Cancel Update; so do a module the
+// gate turns down and a Setup report that does not arrive within the time-out.
 class ConsoleDialogHost : public DialogHost {
  public:
+  // How the last dialog ended.
+  enum class End { kStarted, kCancelled, kRefused, kTimedOut };
+
   ConsoleDialogHost(Clock& clock, ConsoleOutput& output, ConsoleInput& input,
                     const InterruptCounter& interrupts, bool startAutomatically)
       : clock_(clock),
@@ -36,12 +48,25 @@ class ConsoleDialogHost : public DialogHost {
 
   int RunModal(ModalDialog& dialog) override;
 
+  // 0 waits for the Setup report as long as it takes.
+  void SetSetupTimeout(uint32_t milliseconds) { setupTimeoutMs_ = milliseconds; }
+  void SetModuleGate(ModuleGate* gate) { gate_ = gate; }
+  End LastEnd() const { return end_; }
+  // The line shown when the gate turned the module down or the Setup report timed out.
+  const std::string& EndNote() const { return endNote_; }
+
  private:
+  void Cancel(ModalDialog& dialog, End end, const std::string& note);
+
   Clock& clock_;
   ConsoleOutput& output_;
   ConsoleInput& input_;
   const InterruptCounter& interrupts_;
   bool startAutomatically_;
+  uint32_t setupTimeoutMs_ = 0;
+  ModuleGate* gate_ = nullptr;
+  End end_ = End::kCancelled;
+  std::string endNote_;
 };
 
 // A dialog text as the control shows it: "&&" stands for one ampersand.

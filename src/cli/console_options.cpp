@@ -1,8 +1,12 @@
 #include "console_options.h"
 
+#include <algorithm>
+#include <charconv>
 #include <iostream>
+#include <iterator>
 
 #include "exit_codes.h"
+#include "update/link_protocol.h"
 
 namespace {
 struct OptionSpec {
@@ -10,10 +14,52 @@ struct OptionSpec {
   bool takesValue;
 };
 constexpr OptionSpec kOptions[] = {
-    {"--port", true},  {"--firmware-dir", true}, {"--yes", false},        {"-y", false},
-    {"--trace", true}, {"--image", true},        {"--list-ports", false}, {"--help", false},
-    {"-h", false},     {"--version", false},
+    {"--port", true},
+    {"--firmware-dir", true},
+    {"--yes", false},
+    {"-y", false},
+    {"--trace", true},
+    {"--image", true},
+    {"--list-ports", false},
+    {"--help", false},
+    {"-h", false},
+    {"--version", false},
+    {"--repeat", false},
+    {"--count", true},
+    {"--allow-repeat", false},
+    {"--report", true},
+    {"--json", false},
+    {"--setup-timeout", true},
+    {"--baud", true},
 };
+
+// A whole decimal number from `minimum` to `maximum`; false for anything else.
+bool ReadNumber(const std::string& text, uint32_t minimum, uint32_t maximum, uint32_t& number) {
+  const char* end = text.data() + text.size();
+  const auto [stop, error] = std::from_chars(text.data(), end, number);
+  return error == std::errc() && stop == end && number >= minimum && number <= maximum;
+}
+
+// The --setup-timeout value: seconds, with up to three decimals.
+bool ReadSeconds(const std::string& text, uint32_t& milliseconds) {
+  const std::size_t point = text.find('.');
+  uint32_t whole = 0, fraction = 0;
+  const std::string wholeText = text.substr(0, point);
+  std::string fractionText = point == std::string::npos ? "" : text.substr(point + 1);
+  if (wholeText.empty() && fractionText.empty())
+    return false;
+  if (!wholeText.empty() && !ReadNumber(wholeText, 0, 1000000, whole))
+    return false;
+  if (point != std::string::npos) {
+    if (fractionText.empty() || fractionText.size() > 3)
+      return false;
+    fractionText.resize(3, '0');
+    if (!ReadNumber(fractionText, 0, 999, fraction))
+      return false;
+  }
+  milliseconds = whole * 1000 + fraction;
+  return milliseconds > 0;
+}
 
 const OptionSpec* FindOption(const std::string& name) {
   for (const OptionSpec& spec : kOptions) {
@@ -22,6 +68,13 @@ const OptionSpec* FindOption(const std::string& name) {
   }
   return nullptr;
 }
+
+// How the user asks the program to stop, besides the end of input.
+#ifdef _WIN32
+#define kStopRequests "Ctrl-C or Ctrl-Break"
+#else
+#define kStopRequests "Ctrl-C or SIGTERM"
+#endif
 
 ParseResult Refuse(std::string error) {
   ParseResult result;
@@ -84,6 +137,38 @@ ParseResult ParseConsoleArguments(const std::vector<std::string>& arguments) {
       help = true;
     } else if (name == "--version") {
       version = true;
+    } else if (name == "--repeat") {
+      options.loop = true;
+      updateOnly.push_back(name);
+    } else if (name == "--count") {
+      uint32_t count = 0;
+      if (!ReadNumber(value, 1, 1000000, count))
+        return Refuse("--count " + value + ": give a number of modules from 1");
+      options.loop = true;
+      options.count = static_cast<int>(count);
+      updateOnly.push_back(name);
+    } else if (name == "--allow-repeat") {
+      options.allowRepeat = true;
+      updateOnly.push_back(name);
+    } else if (name == "--report") {
+      options.reportFile = value;
+      updateOnly.push_back(name);
+    } else if (name == "--json") {
+      options.json = true;
+      updateOnly.push_back(name);
+    } else if (name == "--setup-timeout") {
+      if (!ReadSeconds(value, options.setupTimeoutMs))
+        return Refuse("--setup-timeout " + value + ": give a number of seconds above 0");
+      updateOnly.push_back(name);
+    } else if (name == "--baud") {
+      uint32_t baud = 0;
+      const auto& rates = protocol::kBaudRates;
+      if (!ReadNumber(value, 1, UINT32_MAX, baud) ||
+          std::find(std::begin(rates), std::end(rates), baud) == std::end(rates))
+        return Refuse("--baud " + value +
+                      ": give one of 9600, 57600, 14400, 19200, 38400 and 115200");
+      options.baud = baud;
+      updateOnly.push_back(name);
     }
   }
 
@@ -117,6 +202,8 @@ std::string ConsoleUsage(const std::string& programName) {
          "  " +
          programName +
          " [--port PORT] [--firmware-dir DIR] [--yes] [--trace FILE]\n"
+         "      [--repeat | --count N] [--allow-repeat] [--report FILE] [--json]\n"
+         "      [--setup-timeout SECONDS] [--baud RATE]\n"
          "  " +
          programName +
          " check [--firmware-dir DIR] [--image FILE]\n"
@@ -145,15 +232,35 @@ std::string ConsoleUsage(const std::string& programName) {
          "  --yes, -y           start the update as soon as the module's four control\n"
          "                      parameters have arrived, without asking for Enter.\n"
          "  --trace FILE        write every byte sent and received, with timestamps.\n"
+         "  --baud RATE         try only this rate (9600, 57600, 14400, 19200, 38400 or\n"
+         "                      115200) instead of searching all six.\n"
+         "  --setup-timeout SECONDS\n"
+         "                      when the module's Setup report has not arrived in time,\n"
+         "                      cancel the update (exit status 10). Default: wait.\n"
+         "  --report FILE       append one record per module attempt: JSON Lines, or CSV\n"
+         "                      with a header row when FILE ends in .csv.\n"
+         "  --json              the update's events as JSON Lines on standard output; every\n"
+         "                      other line goes to standard error.\n"
          "  --list-ports        list the serial ports found and exit.\n"
          "  --help, -h          show this help.   --version  show the version.\n"
+         "\n"
+         "Production loop:\n"
+         "  --repeat            update one module after another until stopped.\n"
+         "  --count N           stop after N modules updated or failed.\n"
+         "  --allow-repeat      update a module ID again that was already updated in this\n"
+         "                      run (by default it is turned down with Cancel Update).\n"
+         "  A failed module does not end the loop. End of input, " kStopRequests
+         ", while the\n"
+         "  loop waits for the next module ends it; the exit status is then 0 when every\n"
+         "  module succeeded, else that of the first failure.\n"
          "\n"
          "check: validates the description file and the HEX file without touching a port;\n"
          "  --image FILE writes the page image the module would receive.\n"
          "\n"
          "During an update the program prints the control-parameter instructions and the\n"
-         "module's values as they arrive, then waits for Enter. End of input or Ctrl-C\n"
-         "cancels and restores the base station; a second Ctrl-C cuts the serial link at\n"
+         "module's values as they arrive, then waits for Enter. End of input, " kStopRequests
+         ",\n"
+         "cancels and restores the base station; a second one cuts the serial link at\n"
          "once (the port is still closed properly), a third ends the program on the spot.\n"
          "\n" +
          ExitCodeHelp();

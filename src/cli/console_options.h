@@ -1,4 +1,5 @@
 #pragma once
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,21 @@ struct ConsoleOptions {
   std::string traceFile;
   // check --image FILE: where to write the page image.
   std::string imageFile;
+
+  // The production loop: --repeat (until stopped) or --count N (stops after N modules that
+  // were updated or failed). `loop` is set by either.
+  bool loop = false;
+  int count = 0;  // 0: no limit
+  // --allow-repeat: a module ID already updated in this run is updated again.
+  bool allowRepeat = false;
+  // --report FILE: one record per module attempt, appended (CSV when the name ends in .csv).
+  std::string reportFile;
+  // --json: the update's events as JSON Lines on standard output, the rest on standard error.
+  bool json = false;
+  // --setup-timeout SECONDS: how long to wait for the Setup report; 0 waits as the dialog does.
+  uint32_t setupTimeoutMs = 0;
+  // --baud RATE: the only rate tried; 0 searches all six.
+  uint32_t baud = 0;
 };
 
 struct ParseResult {
@@ -28,7 +44,8 @@ struct ParseResult {
 
 // Parses the arguments after the program name. Options take their value as the next
 // argument or after "=" ("--port=COM3"). "check" is a command of its own; --image belongs to
-// it and --port, --yes and --trace do not.
+// it and the options of an update (--port, --yes, --trace, the loop, report and link options)
+// do not.
 ParseResult ParseConsoleArguments(const std::vector<std::string>& arguments);
 
 // The --help text for the program called `programName`.

@@ -1,5 +1,6 @@
 #include "console_session.h"
 
+#include <cctype>
 #include <fstream>
 #include <iterator>
 #include <memory>
@@ -12,6 +13,8 @@
 #include "firmware/firmware_files.h"
 #include "hex_diagnostic.h"
 #include "link_cut.h"
+#include "observer_fan_out.h"
+#include "production_loop.h"
 #include "serial_trace.h"
 #include "ui/firmware_update_dlg.h"
 #include "ui/main_dialog_texts.h"
@@ -60,6 +63,14 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& bytes) {
   return static_cast<bool>(file.read(reinterpret_cast<char*>(bytes.data()), length));
 }
 
+bool EndsWithCsv(const std::string& path) {
+  if (path.size() < 4)
+    return false;
+  std::string extension = path.substr(path.size() - 4);
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return extension == ".csv";
+}
+
 bool WriteWholeFile(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::ofstream file(path, std::ios::binary | std::ios::trunc);
   file.write(reinterpret_cast<const char*>(bytes.data()),
@@ -101,6 +112,8 @@ const char* ExitCodeMeaning(ExitCode code) {
       return "the transfer failed; the module's firmware may be incomplete";
     case ExitCode::kCancelled:
       return "cancelled";
+    case ExitCode::kSetupTimeout:
+      return "the module's Setup report did not arrive in time";
     case ExitCode::kStoppedHard:
       return "stopped";
   }
@@ -118,6 +131,12 @@ ExitCode RunUpdateCommand(ConsoleEnvironment& environment, const ConsoleOptions&
       return ExitCode::kUsage;
     }
   }
+  // Opened before any module is touched, so that a bad path fails at once.
+  RecordFile reportFile;
+  if (!options.reportFile.empty() && !reportFile.Open(options.reportFile)) {
+    output.ErrorLine("Cannot write the report file: " + reportFile.Error());
+    return ExitCode::kUsage;
+  }
 
   // The second Ctrl-C cuts the link; the procedure then runs out through its failure paths.
   const InterruptCounter& interrupts = environment.interrupts;
@@ -133,12 +152,24 @@ ExitCode RunUpdateCommand(ConsoleEnvironment& environment, const ConsoleOptions&
 
   ConsoleMainControls controls(output);
   ConsoleDialogHost dialogs(clock, output, environment.input, interrupts, options.yes);
+  dialogs.SetSetupTimeout(options.setupTimeoutMs);
   const FirmwareUpdatePlatform platform{
       clock, *serial, environment.profile, environment.portList, environment.companion, dialogs};
   CFirmwareUpdateDlg dialog(platform, controls, environment.applicationName);
   dialog.SetProgramDirectory(FirmwareDirectory(environment, options));
+  if (options.baud != 0)
+    dialog.SetUpdateOptions(UpdateOptions{{options.baud}});
   ConsoleUpdateReport report(output);
-  dialog.SetUpdateObserver(report);
+  ModuleStatistics statistics;
+  std::unique_ptr<JsonEventStream> json;
+  ObserverFanOut observers;
+  observers.Add(report);
+  observers.Add(statistics);
+  if (options.json && environment.jsonOut != nullptr) {
+    json = std::make_unique<JsonEventStream>(*environment.jsonOut);
+    observers.Add(*json);
+  }
+  dialog.SetUpdateObserver(observers);
   dialog.OnInitDialog();
 
   // The firmware checks disable Begin Update when no update is possible; they have said why.
@@ -152,19 +183,40 @@ ExitCode RunUpdateCommand(ConsoleEnvironment& environment, const ConsoleOptions&
     output.ErrorLine("No serial port found. Give the base station's port with --port.");
     return ExitCode::kPortOpen;
   }
-  output.Line("Serial port  =  " + PortName(environment, checked - ids::kFirstPortButton + 1));
+  const int portNumber = checked - ids::kFirstPortButton + 1;
+  output.Line("Serial port  =  " + PortName(environment, portNumber));
 
-  dialog.OnBeginUpdate();
+  ModuleUpdater updater{dialog,     dialogs,       statistics,  output,
+                        interrupts, isCut,         &reportFile, EndsWithCsv(options.reportFile),
+                        json.get(), ModuleRecord()};
+  updater.shared.host = environment.hostName;
+  updater.shared.port = "COM" + std::to_string(portNumber);
+  updater.shared.device = environment.describePort ? environment.describePort(portNumber) : "";
+  updater.shared.firmwareVersion = dialog.FirmwareVersion();
+  updater.shared.hexFile = dialog.FirmwareFileName();
+
+  ExitCode code = ExitCode::kSuccess;
+  ProductionRun single(true);
+  if (options.loop) {
+    code = RunProductionLoop(updater, options);
+  } else {
+    const ModuleRecord record = updater.Run(1);
+    code = record.exitCode;
+    if (!updater.Keep(record) && code == ExitCode::kSuccess)
+      code = ExitCode::kUsage;
+    single.Count(record);
+  }
   // As Done: the port is closed and a borrowed port given back.
   dialog.OnCancel();
   if (tracing)
     tracing->Flush();
 
-  output.Line(report.Summary());
-  const bool cut = isCut();
-  if (cut)
+  if (!options.loop)
+    output.Line(UpdateSummary(statistics.Facts()));
+  if (isCut())
     output.ErrorLine("The serial link was cut on request; the port has been closed.");
-  const ExitCode code = ExitCodeFor(report.Outcome(), cut);
+  if (!options.loop)
+    updater.Finish(code, single.Updated(), single.Failed(), single.Skipped());
   const std::string summary =
       "Exit status " + std::to_string(ToInt(code)) + ": " + ExitCodeMeaning(code) + ".";
   if (code == ExitCode::kSuccess)

@@ -1,5 +1,6 @@
 #pragma once
 #include <functional>
+#include <ostream>
 #include <string>
 
 #include "console_input.h"
@@ -29,6 +30,11 @@ struct ConsoleEnvironment {
   std::string programDirectory;
   // The device behind COMn, for the messages (empty where the name says it all).
   std::function<std::string(int port)> describePort;
+  // --json: where the event lines go (standard output; `output` then writes to standard
+  // error only).
+  std::ostream* jsonOut = nullptr;
+  // This computer's name, for the report records.
+  std::string hostName{};
 };
 
 // A directory as the dialog keeps it: with its trailing separator ("" stays "").
@@ -36,6 +42,7 @@ std::string WithTrailingSeparator(const std::string& directory);
 
 // The update: the firmware status, the port (`port`, 1 to 21, or 0 for the saved or lowest
 // one), the control-parameter dialog and the transfer; the exit status tells how it ended.
+// With --repeat or --count, one module after another (production_loop.h).
 ExitCode RunUpdateCommand(ConsoleEnvironment& environment, const ConsoleOptions& options, int port);
 
 // check: the description file and the HEX file, as an update would check and convert them,

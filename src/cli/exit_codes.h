@@ -17,6 +17,8 @@ enum class ExitCode : int {
   kBootLoaderSilent = 7,
   kTransfer = 8,
   kCancelled = 9,
+  // --setup-timeout: the module's Setup report did not arrive in time (Cancel Update taken).
+  kSetupTimeout = 10,
   // A third Ctrl-C ends the program on the spot (the system closes the port).
   kStoppedHard = 130,
 };

@@ -22,21 +22,8 @@ void Say(const char* text) {
   errno = savedErrno;
 }
 
-// Ctrl-C counts one more; SIGTERM goes straight to cutting the link (a count of at least 2).
-// Each step is one atomic read-modify-write, so no signal is lost to another.
-int CountSignal(int signal) {
-  if (signal != SIGTERM)
-    return interruptCount.fetch_add(1) + 1;
-  int before = interruptCount.load();
-  int after = 0;
-  do {
-    after = before < 2 ? 2 : before + 1;
-  } while (!interruptCount.compare_exchange_weak(before, after));
-  return after;
-}
-
-void OnInterrupt(int signal) {
-  const int after = CountSignal(signal);
+void OnInterrupt(int) {
+  const int after = interruptCount.fetch_add(1) + 1;
   if (after >= 3) {
     Say("\nStopped.\n");
     _exit(static_cast<int>(ExitCode::kStoppedHard));

@@ -1,8 +1,9 @@
 #pragma once
 #include "console_input.h"
 
-// Ctrl-C (SIGINT) and SIGTERM, counted. The first Ctrl-C asks to cancel, the second cuts
-// the serial link, the third ends the program at once. SIGTERM cuts the link straight away.
+// Ctrl-C (SIGINT) and SIGTERM, counted alike: the first asks to cancel (the base station is
+// restored cleanly, so `timeout` and service managers get a clean stop), the second cuts the
+// serial link, the third ends the program at once.
 class SignalInterrupts : public InterruptCounter {
  public:
   // Installs the handlers; one instance per process.

@@ -39,6 +39,11 @@ std::string DirectoryOf(const std::string& path) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
+std::string HostName() {
+  char name[256] = {};
+  return gethostname(name, sizeof name - 1) == 0 ? name : "";
+}
+
 std::string BaseNameWithoutExtension(const std::string& path) {
   std::string name = path.substr(path.rfind('/') + 1);
   const std::size_t dot = name.rfind('.');
@@ -75,7 +80,9 @@ int main(int argc, char** argv) {
   DevSerialPortList portList(devices);
   NoCompanionWindows companion;
   StdinInput input;
-  ConsoleOutput output(std::cout, std::cerr, isatty(STDOUT_FILENO) == 1);
+  // --json: the event lines alone on standard output, everything else on standard error.
+  ConsoleOutput output(options.json ? std::cerr : std::cout, std::cerr,
+                       isatty(options.json ? STDERR_FILENO : STDOUT_FILENO) == 1);
   ConsoleEnvironment environment{clock,
                                  serial,
                                  profile,
@@ -86,7 +93,9 @@ int main(int argc, char** argv) {
                                  output,
                                  programName,
                                  DirectoryOf(programPath),
-                                 [devices](int com) { return devices.DevicePath(com); }};
+                                 [devices](int com) { return devices.DevicePath(com); },
+                                 options.json ? &std::cout : nullptr,
+                                 HostName()};
 
   return ToInt(RunConsoleCommand(environment, options, port));
 }

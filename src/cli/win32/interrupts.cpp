@@ -14,7 +14,16 @@ void Say(const char* text) {
             nullptr);
 }
 
-// Runs on a thread of its own that the system starts for each event.
+// The system ends the process as soon as the handler of a close, logoff or shutdown returns,
+// and at the latest about 5 s after the event; the handler waits meanwhile, so the program can
+// end by itself first. A clean cancel (the base station restored) takes about a second; a
+// transfer cannot be cancelled, so after kCleanStopMs the link is cut, which closes the port
+// at once.
+constexpr DWORD kCleanStopMs = 3000;
+constexpr DWORD kCloseGraceMs = 30000;
+
+// Runs on a thread of its own that the system starts for each event. Windows has no SIGTERM:
+// Ctrl-Break and closing the console (or logging off, shutting down) count as Ctrl-C does.
 BOOL WINAPI OnControl(DWORD event) {
   LONG after = 0;
   switch (event) {
@@ -25,8 +34,10 @@ BOOL WINAPI OnControl(DWORD event) {
     case CTRL_CLOSE_EVENT:
     case CTRL_LOGOFF_EVENT:
     case CTRL_SHUTDOWN_EVENT:
-      InterlockedCompareExchange(&interruptCount, 2, 0);
+      InterlockedCompareExchange(&interruptCount, 1, 0);
+      Sleep(kCleanStopMs);
       InterlockedCompareExchange(&interruptCount, 2, 1);
+      Sleep(kCloseGraceMs);
       return TRUE;
     default:
       return FALSE;

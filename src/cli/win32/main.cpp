@@ -31,6 +31,12 @@ std::string ProgramPath() {
   return std::string(path, length < MAX_PATH ? length : 0);
 }
 
+std::string ComputerName() {
+  char name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+  DWORD length = sizeof name;
+  return GetComputerNameA(name, &length) ? std::string(name, length) : "";
+}
+
 std::string DirectoryOf(const std::string& path) {
   const std::size_t separator = path.find_last_of("\\/");
   return separator == std::string::npos ? std::string() : path.substr(0, separator + 1);
@@ -62,10 +68,16 @@ int main(int argc, char** argv) {
   RegistryPortList portList;
   Win32CompanionWindows companion;
   StdinInput input;
-  ConsoleOutput output(std::cout, std::cerr, _isatty(_fileno(stdout)) != 0);
-  ConsoleEnvironment environment{clock,  serial,     profile, portList,    companion,
-                                 input,  interrupts, output,  programName, DirectoryOf(programPath),
-                                 nullptr};
+  // --json: the event lines alone on standard output, everything else on standard error.
+  ConsoleOutput output(options.json ? std::cerr : std::cout, std::cerr,
+                       _isatty(_fileno(options.json ? stderr : stdout)) != 0);
+  ConsoleEnvironment environment{clock,         serial,
+                                 profile,       portList,
+                                 companion,     input,
+                                 interrupts,    output,
+                                 programName,   DirectoryOf(programPath),
+                                 nullptr,       options.json ? &std::cout : nullptr,
+                                 ComputerName()};
 
   return ToInt(RunConsoleCommand(environment, options, port));
 }

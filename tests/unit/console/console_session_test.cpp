@@ -35,7 +35,18 @@ struct Session {
   explicit Session(const std::string& scenarioText = "") {
     std::string error;
     EXPECT_TRUE(sim::ParseScenario(scenarioText, scenario, error)) << error;
-    devices = std::make_unique<sim::Devices>(sim::ModuleParams{}, scenario, PressSetupSoon());
+    Connect(std::make_unique<sim::Devices>(sim::ModuleParams{}, scenario, PressSetupSoon()));
+  }
+  // A production line of modules, each in the text form of the simulator's --module.
+  explicit Session(const std::vector<std::string>& line) {
+    std::vector<sim::LineModule> modules(line.size());
+    std::string error;
+    for (std::size_t i = 0; i < line.size(); ++i)
+      EXPECT_TRUE(sim::ParseLineModule(line[i], modules[i], error)) << error;
+    Connect(std::make_unique<sim::Devices>(modules, PressSetupSoon()));
+  }
+  void Connect(std::unique_ptr<sim::Devices> simulated) {
+    devices = std::move(simulated);
     serial = std::make_unique<sim::InProcessSerial>(
         *devices, [this] { return clock.Now(); }, 3);
     for (const char* name : {kDescription, kHexName}) {
@@ -236,6 +247,38 @@ TEST(ConsoleSession, CheckRefusesAnInvalidHexFileAndLeavesNoPageImage) {
       << s.Err();
   EXPECT_FALSE(s.firmware.Exists("Hex.tmp"));
   EXPECT_FALSE(s.firmware.Exists("image.bin"));
+}
+
+// Skipped repeats do not count towards --count; the first failure class is the exit status.
+TEST(ConsoleSession, LoopCountsUpdatedAndFailedModulesAndRecordsEachAttempt) {
+  Session s({"id=111111", "id=111111", "id=222222,faults=nak-page=0:5", "id=333333"});
+  s.options.loop = true;
+  s.options.count = 2;
+  s.options.reportFile = s.firmware.File("report.csv");
+  EXPECT_EQ(s.Update(), ExitCode::kTransfer) << s.Err();
+  EXPECT_TRUE(s.devices->UpdateComplete(0));
+  EXPECT_FALSE(s.devices->UpdateComplete(1));
+  EXPECT_TRUE(s.devices->CommandLog(3).empty()) << "the fourth module was never reached";
+  EXPECT_NE(s.Out().find("Loop finished: 1 updated, 1 failed, 1 skipped; "), std::string::npos)
+      << s.Out();
+
+  std::ifstream report(s.options.reportFile, std::ios::binary);
+  std::vector<std::string> rows;
+  for (std::string row; std::getline(report, row);) rows.push_back(row);
+  ASSERT_EQ(rows.size(), 3u + 15u) << "a header and three records, the failure's on 15 lines";
+  EXPECT_EQ(rows[0].rfind("schema,attempt,start_time,", 0), 0u);
+  EXPECT_NE(rows[1].find(",111111,00A2B3C4 41526374,3332,15,QMM-2.11-644,3.05,"), std::string::npos)
+      << rows[1];
+  EXPECT_NE(rows[2].find(",skipped,0,\"Module 111111 was already updated in this run (module 1, "),
+            std::string::npos)
+      << rows[2];
+  // The failure's message as shown: quoted, its blank lines and trailing blanks kept.
+  EXPECT_NE(rows[3].find(",transfer_failed,8,\"Invalid ready response from the Korvane Quorvanta "
+                         "Module.     "),
+            std::string::npos)
+      << rows[3];
+  EXPECT_EQ(rows[3].back(), ' ');
+  EXPECT_EQ(rows.back(), "\"\r");
 }
 
 TEST(ConsoleSession, ListPortsMarksTheSavedOne) {
