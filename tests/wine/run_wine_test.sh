@@ -274,20 +274,27 @@ expect_window_placed() {
     "$(((screen_width - width) / 2)) $(((screen_height - height) / 4))"
 }
 
+# The port buttons COM1 to COM21 (controls 2001 to 2021) in one run of the driver.
+port_buttons=$(seq 2001 2021)
+
 # The port buttons enabled are exactly the listed ports.
 expect_port_buttons_follow_the_list() {
-  local listed enabled="" n
+  local listed enabled="" n=0 state
   listed=$(listed_ports | tr '\n' ' ')
-  for n in $(seq 21); do
-    [ "$(driver enabled "$main_title" $((2000 + n)))" == 1 ] && enabled+="$n "
+  # shellcheck disable=SC2086 # the controls, one argument each
+  for state in $(driver enabled "$main_title" $port_buttons); do
+    n=$((n + 1))
+    [ "$state" == 1 ] && enabled+="$n "
   done
   expect_eq "enabled port buttons (listed: $listed)" "$enabled" "$listed"
 }
 
 checked_port() {
-  local n
-  for n in $(seq 21); do
-    if [ "$(driver checked "$main_title" $((2000 + n)))" == 1 ]; then
+  local n=0 state
+  # shellcheck disable=SC2086 # the controls, one argument each
+  for state in $(driver checked "$main_title" $port_buttons); do
+    n=$((n + 1))
+    if [ "$state" == 1 ]; then
       echo "$n"
       return
     fi
