@@ -274,20 +274,27 @@ expect_window_placed() {
     "$(((screen_width - width) / 2)) $(((screen_height - height) / 4))"
 }
 
+# The port buttons COM1 to COM21 (controls 2001 to 2021) in one run of the driver.
+port_buttons=$(seq 2001 2021)
+
 # The port buttons enabled are exactly the listed ports.
 expect_port_buttons_follow_the_list() {
-  local listed enabled="" n
+  local listed enabled="" n=0 state
   listed=$(listed_ports | tr '\n' ' ')
-  for n in $(seq 21); do
-    [ "$(driver enabled "$main_title" $((2000 + n)))" == 1 ] && enabled+="$n "
+  # shellcheck disable=SC2086 # the controls, one argument each
+  for state in $(driver enabled "$main_title" $port_buttons); do
+    n=$((n + 1))
+    [ "$state" == 1 ] && enabled+="$n "
   done
   expect_eq "enabled port buttons (listed: $listed)" "$enabled" "$listed"
 }
 
 checked_port() {
-  local n
-  for n in $(seq 21); do
-    if [ "$(driver checked "$main_title" $((2000 + n)))" == 1 ]; then
+  local n=0 state
+  # shellcheck disable=SC2086 # the controls, one argument each
+  for state in $(driver checked "$main_title" $port_buttons); do
+    n=$((n + 1))
+    if [ "$state" == 1 ]; then
       echo "$n"
       return
     fi
@@ -581,14 +588,25 @@ begin_update_on_com5() {
   must wait-window "$parameters_title" 60000
   expect_window_placed "$parameters_title"
   expect_eq "Start Update disabled before the report" "$(driver enabled "$parameters_title" 1027)" 0
-  # The prompt flashes (on for 1.5 s, off for a quarter of a second): it counts when it shows
-  # right before and right after the screenshot.
-  local prompt_before prompt_after
-  prompt_before=$(text_of "$parameters_title" 1030)
-  screenshot control-parameters-waiting
-  prompt_after=$(text_of "$parameters_title" 1030)
-  if [ -n "$prompt_before" ] && [ -n "$prompt_after" ]; then
-    expect_eq "prompt" "$prompt_after" "Press && release the Setup button on Mobile Module."
+  # The prompt flashes (on for 1.5 s, off for a quarter of a second): a screenshot counts when
+  # the prompt shows right before and right after it. On a busy machine the shot may still
+  # catch it off in between or not yet drawn, so the prompt must show in the highlight colour
+  # on one of up to three shots that count.
+  local prompt_before prompt_after prompt="" counted=0 _
+  for _ in 1 2 3 4 5 6; do
+    prompt_before=$(text_of "$parameters_title" 1030)
+    screenshot control-parameters-waiting
+    prompt_after=$(text_of "$parameters_title" 1030)
+    # Longer off than its flashing: the report has come.
+    [ -n "$prompt_before$prompt_after" ] || break
+    [ -n "$prompt_before" ] && [ -n "$prompt_after" ] || continue
+    prompt=$prompt_after
+    counted=$((counted + 1))
+    [ "$(highlight_pixels control-parameters-waiting "$parameters_title" 1030)" -eq 0 ] &&
+      [ "$counted" -lt 3 ] || break
+  done
+  if [ "$counted" -gt 0 ]; then
+    expect_eq "prompt" "$prompt" "Press && release the Setup button on Mobile Module."
     expect_highlighted control-parameters-waiting "$parameters_title" 1030
   fi
   expect_not_highlighted control-parameters-waiting "$parameters_title" 1024

@@ -55,7 +55,6 @@ class BuildPageImageTest : public ::testing::Test {
 
   DialogFixture f;
 };
-}  // namespace
 
 TEST_F(BuildPageImageTest, EndOfFileRecordOnly) {
   Prepare(Lines({HexEndOfFile()}));
@@ -120,7 +119,8 @@ TEST_F(BuildPageImageTest, ProgramDirectoryGone) {
 }
 
 TEST_F(BuildPageImageTest, PageImageThatCannotBeWrittenIsDeleted) {
-  if (!std::filesystem::exists("/dev/full")) GTEST_SKIP() << "no /dev/full here";
+  if (!std::filesystem::exists("/dev/full"))
+    GTEST_SKIP() << "no /dev/full here";
   Prepare(Lines({HexRecord(0x2000, {1, 2, 3}), HexEndOfFile()}));
   // Opens fine, then every write fails for want of space.
   std::filesystem::create_symlink("/dev/full", f.dir.Path() / "Hex.tmp");
@@ -252,3 +252,5 @@ TEST_F(BuildPageImageTest, BeginUpdateDeletesThePageImageAfterwards) {
   f.dlg->OnBeginUpdate();
   EXPECT_FALSE(f.dir.Exists("Hex.tmp"));
 }
+
+}  // namespace
