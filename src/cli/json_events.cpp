@@ -1,5 +1,6 @@
 #include "json_events.h"
 
+#include <nlohmann/json.hpp>
 #include <type_traits>
 
 #include "module_record.h"

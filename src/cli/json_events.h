@@ -1,5 +1,5 @@
 #pragma once
-#include <nlohmann/json.hpp>
+#include <nlohmann/json_fwd.hpp>
 #include <ostream>
 #include <string>
 

@@ -1,6 +1,7 @@
 #include "module_record.h"
 
 #include <algorithm>
+#include <nlohmann/json.hpp>
 
 #include "text_fields.h"
 

@@ -1,5 +1,7 @@
 #include "production_loop.h"
 
+#include <nlohmann/json.hpp>
+
 #include "text_fields.h"
 
 namespace {
