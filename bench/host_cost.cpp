@@ -4,15 +4,14 @@
 #include <streambuf>
 #include <string>
 
-#include "console_controls.h"
 #include "console_output.h"
+#include "console_presenter.h"
 #include "console_update_report.h"
-#include "fake_platform.h"
-#include "headless_dialog_host.h"
+#include "firmware/firmware_bundle.h"
+#include "firmware/page_image_store.h"
 #include "hex_corpus.h"
-#include "memory_profile.h"
 #include "temp_directory.h"
-#include "ui/firmware_update_dlg.h"
+#include "update/update_procedure.h"
 #include "virtual_clock.h"
 
 namespace {
@@ -104,54 +103,63 @@ class InstantBootLoader : public SerialBackend {
   int frames_ = 0;
 };
 
+// The transfer never asks for a Setup report.
+class NoInput : public ConsoleInput {
+ public:
+  Event Wait(uint32_t) override { return Event::kNone; }
+};
+class NoInterrupts : public InterruptCounter {
+ public:
+  int Count() const override { return 0; }
+};
 }  // namespace
 
 struct HostCostBench::Parts {
   explicit Parts(bool terminal)
       : out(&discard),
         output(out, out, terminal),
-        controls(output),
+        prompt(clock, output, input, interrupts, true),
+        presenter(output, prompt),
         report(output),
-        host(clock),
-        dialog(FirmwareUpdatePlatform{clock, bootLoader, profile, ports, companion, host}, controls,
-               "KorvaneQuorvantaUpdate") {}
+        port(bootLoader, clock) {}
 
   DiscardBuffer discard;
   std::ostream out;
   ConsoleOutput output;
   VirtualClock clock;
-  ConsoleMainControls controls;
-  // Draws the terminal's progress bar from the transfer's events.
+  NoInput input;
+  NoInterrupts interrupts;
+  SetupPrompt prompt;
+  // The console's presenter, and its progress bar drawn from the transfer's events.
+  ConsolePresenter presenter;
   ConsoleUpdateReport report;
   InstantBootLoader bootLoader;
-  MemoryProfile profile;
-  ScriptedPortList ports;
-  RecordingCompanionWindows companion;
-  HeadlessDialogHost host;
+  CSerialPort port;
   TempDirectory directory;
-  CFirmwareUpdateDlg dialog;
+  FirmwareBundle firmware;
+  PageImageInMemory image;
 };
 
 HostCostBench::HostCostBench(int pages, bool terminal)
     : pages_(pages), parts_(std::make_unique<Parts>(terminal)) {
   parts_->directory.Write("Korvane_Quorvanta_Mobile_Module.txt", "3.05\r\nfirmware.hex\r\n");
   parts_->directory.Write("firmware.hex", ImageHex(pages, 16));
-  parts_->ports.SetPorts({"COM3"});
-  parts_->dialog.SetProgramDirectory(parts_->directory.WithSeparator());
-  parts_->dialog.SetUpdateObserver(parts_->report);
-  parts_->dialog.OnInitDialog();
-  parts_->dialog.BuildPageImage();
+  parts_->firmware.SetDirectory(parts_->directory.WithSeparator());
+  parts_->firmware.ReadDescription();
+  parts_->image.Build(parts_->firmware.HexFilePath());
 }
 
 HostCostBench::~HostCostBench() = default;
 
 bool HostCostBench::Transfer() {
-  CSerialPort& port = parts_->dialog.SerialPort();
+  CSerialPort& port = parts_->port;
   if (port.Open(3, 9600, 'N', 8, 1) != 1)
     return false;
   parts_->bootLoader.ResetCounts();
-  parts_->dialog.TransferHexPages();
+  LinkContext link{port, parts_->clock, parts_->report, {}};
+  const UpdateResult result =
+      update::TransferHexPages(link, parts_->presenter, {parts_->firmware, parts_->image, 3});
   port.Close();
-  return parts_->dialog.LastOutcome() == UpdateOutcome::kSuccess && parts_->bootLoader.Complete() &&
+  return result.outcome == UpdateOutcome::kSuccess && parts_->bootLoader.Complete() &&
          parts_->bootLoader.Frames() == pages_;
 }

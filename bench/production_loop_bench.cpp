@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "console_session.h"
+#include "console_commands.h"
 #include "core/control_ids.h"
 #include "fake_platform.h"
 #include "headless_dialog_host.h"
@@ -107,10 +107,10 @@ LoopBenchRun ConsoleLoop(const LoopBenchSettings& settings, bool fixedBaud) {
   NoInterrupts interrupts;
   std::ostringstream out, err;
   ConsoleOutput output(out, err, false);
-  ConsoleEnvironment environment{
-      line.clock, *line.serial, line.profile, line.ports,   line.companion,
-      input,      interrupts,   output,       "kqm-update", line.firmware.WithSeparator(),
-      nullptr};
+  ConsoleEnvironment environment{line.clock, *line.serial, line.profile,
+                                 line.ports, input,        interrupts,
+                                 output,     "kqm-update", line.firmware.WithSeparator(),
+                                 nullptr};
   ConsoleOptions options;
   options.yes = true;
   options.loop = true;

@@ -1,7 +1,10 @@
 #!/bin/sh
 # The portable core must build anywhere, and its layers point one way:
-#   core <- serial <- firmware <- update <- ui <- platform/*, cli
+#   core <- serial <- firmware <- update <- ui <- platform/*
+#                                   update <- cli
 # No operating-system header may appear in the core, and no layer may include a higher one.
+# The console program is a host of the update of its own: it includes nothing of the dialog
+# (ui/) and names no control of it.
 src="${1:?source folder}"
 layers="core serial firmware update ui"
 failed=0
@@ -31,5 +34,12 @@ for layer in $layers; do
   below="$allowed"
 done
 
+hits=$(grep -rnE '#\s*include\s*"ui/|control_ids\.h|\bids::' "$src/cli" 2>/dev/null)
+if [ -n "$hits" ]; then
+  echo "cli/ includes the dialog or names its controls:"
+  echo "$hits"
+  failed=1
+fi
+
 [ "$failed" -eq 0 ] || exit 1
-echo "portable core is free of operating-system headers and its layers point one way"
+echo "portable core is free of operating-system headers, its layers point one way, and the console does not lean on the dialog"

@@ -1,38 +1,16 @@
 #include "console_options.h"
 
+#include <CLI/CLI.hpp>
 #include <algorithm>
 #include <charconv>
 #include <iostream>
 #include <iterator>
+#include <memory>
 
 #include "exit_codes.h"
 #include "update/link_protocol.h"
 
 namespace {
-struct OptionSpec {
-  const char* name;
-  bool takesValue;
-};
-constexpr OptionSpec kOptions[] = {
-    {"--port", true},
-    {"--firmware-dir", true},
-    {"--yes", false},
-    {"-y", false},
-    {"--trace", true},
-    {"--image", true},
-    {"--list-ports", false},
-    {"--help", false},
-    {"-h", false},
-    {"--version", false},
-    {"--repeat", false},
-    {"--count", true},
-    {"--allow-repeat", false},
-    {"--report", true},
-    {"--json", false},
-    {"--setup-timeout", true},
-    {"--baud", true},
-};
-
 // A whole decimal number from `minimum` to `maximum`; false for anything else.
 bool ReadNumber(const std::string& text, uint32_t minimum, uint32_t maximum, uint32_t& number) {
   const char* end = text.data() + text.size();
@@ -61,209 +39,306 @@ bool ReadSeconds(const std::string& text, uint32_t& milliseconds) {
   return milliseconds > 0;
 }
 
-const OptionSpec* FindOption(const std::string& name) {
-  for (const OptionSpec& spec : kOptions) {
-    if (name == spec.name)
-      return &spec;
+// "9600, 57600, 14400, 19200, 38400 or 115200": the rates of the search, in its order.
+std::string BaudRateList() {
+  std::string list;
+  const auto& rates = protocol::kBaudRates;
+  for (std::size_t i = 0; i < std::size(rates); ++i) {
+    if (i != 0)
+      list += i + 1 == std::size(rates) ? " or " : ", ";
+    list += std::to_string(rates[i]);
   }
-  return nullptr;
+  return list;
 }
 
-// How the user asks the program to stop, besides the end of input.
+// A check of an option's value that stores what it read; the text is the error's reason.
+CLI::Validator Reader(const std::string& name, std::function<bool(const std::string&)> read,
+                      std::string reason) {
+  return CLI::Validator(
+      [read = std::move(read), reason = std::move(reason)](std::string& value) {
+        return read(value) ? std::string() : value + ": " + reason;
+      },
+      "", name);
+}
+
 #ifdef _WIN32
-#define kStopRequests "Ctrl-C or Ctrl-Break"
+#define STOP_REQUESTS "Ctrl-C or Ctrl-Break"
+#define PORT_HELP "the base station's serial port: COM1 to COM21.\n"
 #else
-#define kStopRequests "Ctrl-C or SIGTERM"
+#define STOP_REQUESTS "Ctrl-C or SIGTERM"
+#define PORT_HELP                                                \
+  "the base station's serial port: COM1 to COM21, or a device\n" \
+  "path (/dev/ttyUSB0, a pseudo-terminal, a udev link).\n"       \
+  "COM1-8 are /dev/ttyS0-7, COM9-16 /dev/ttyUSB0-7 and\n"        \
+  "COM17-21 /dev/ttyACM0-4.\n"
 #endif
 
-ParseResult Refuse(std::string error) {
-  ParseResult result;
-  result.error = std::move(error);
-  return result;
-}
-}  // namespace
-
-ParseResult ParseConsoleArguments(const std::vector<std::string>& arguments) {
-  ConsoleOptions options;
-  bool checkCommand = false, listPorts = false, help = false, version = false;
-  std::vector<std::string> updateOnly, checkOnly;
-
-  for (std::size_t i = 0; i < arguments.size(); ++i) {
-    const std::string& argument = arguments[i];
-    if (argument == "check" && i == 0) {
-      checkCommand = true;
-      continue;
-    }
-    if (argument.empty() || argument[0] != '-')
-      return Refuse("unexpected argument \"" + argument + "\"");
-
-    std::string name = argument, value;
-    bool inlineValue = false;
-    if (const std::size_t equals = argument.find('='); equals != std::string::npos) {
-      name = argument.substr(0, equals);
-      value = argument.substr(equals + 1);
-      inlineValue = true;
-    }
-    const OptionSpec* spec = FindOption(name);
-    if (spec == nullptr)
-      return Refuse("unknown option " + name);
-    if (spec->takesValue && !inlineValue) {
-      if (i + 1 >= arguments.size())
-        return Refuse(name + " needs a value");
-      value = arguments[++i];
-    }
-    if (!spec->takesValue && inlineValue)
-      return Refuse(name + " takes no value");
-    if (spec->takesValue && value.empty())
-      return Refuse(name + " needs a value");
-
-    if (name == "--port") {
-      options.port = value;
-      updateOnly.push_back(name);
-    } else if (name == "--firmware-dir") {
-      options.firmwareDirectory = value;
-    } else if (name == "--yes" || name == "-y") {
-      options.yes = true;
-      updateOnly.push_back(name);
-    } else if (name == "--trace") {
-      options.traceFile = value;
-      updateOnly.push_back(name);
-    } else if (name == "--image") {
-      options.imageFile = value;
-      checkOnly.push_back(name);
-    } else if (name == "--list-ports") {
-      listPorts = true;
-    } else if (name == "--help" || name == "-h") {
-      help = true;
-    } else if (name == "--version") {
-      version = true;
-    } else if (name == "--repeat") {
-      options.loop = true;
-      updateOnly.push_back(name);
-    } else if (name == "--count") {
-      uint32_t count = 0;
-      if (!ReadNumber(value, 1, 1000000, count))
-        return Refuse("--count " + value + ": give a number of modules from 1");
-      options.loop = true;
-      options.count = static_cast<int>(count);
-      updateOnly.push_back(name);
-    } else if (name == "--allow-repeat") {
-      options.allowRepeat = true;
-      updateOnly.push_back(name);
-    } else if (name == "--report") {
-      options.reportFile = value;
-      updateOnly.push_back(name);
-    } else if (name == "--json") {
-      options.json = true;
-      updateOnly.push_back(name);
-    } else if (name == "--setup-timeout") {
-      if (!ReadSeconds(value, options.setupTimeoutMs))
-        return Refuse("--setup-timeout " + value + ": give a number of seconds above 0");
-      updateOnly.push_back(name);
-    } else if (name == "--baud") {
-      uint32_t baud = 0;
-      const auto& rates = protocol::kBaudRates;
-      if (!ReadNumber(value, 1, UINT32_MAX, baud) ||
-          std::find(std::begin(rates), std::end(rates), baud) == std::end(rates))
-        return Refuse("--baud " + value +
-                      ": give one of 9600, 57600, 14400, 19200, 38400 and 115200");
-      options.baud = baud;
-      updateOnly.push_back(name);
-    }
+// The help's layout: the synopsis, the option groups in the order declared, the footer.
+class HelpFormatter : public CLI::Formatter {
+ public:
+  explicit HelpFormatter(std::string usage) : usage_(std::move(usage)) { column_width(22); }
+  std::string make_usage(const CLI::App*, std::string) const override { return usage_; }
+  // "--yes, -y": the long name first.
+  std::string make_option_name(const CLI::Option* option, bool) const override {
+    std::string names;
+    for (const std::string& name : option->get_lnames())
+      names += (names.empty() ? "--" : ", --") + name;
+    for (const std::string& name : option->get_snames())
+      names += (names.empty() ? "-" : ", -") + name;
+    return names;
+  }
+  // The value's name only: what excludes what is said in words.
+  std::string make_option_opts(const CLI::Option* option) const override {
+    const std::string& text = option->get_option_text();
+    return text.empty() ? std::string() : " " + text;
   }
 
-  if (help) {
-    options.command = ConsoleCommand::kHelp;
-  } else if (version) {
-    options.command = ConsoleCommand::kVersion;
-  } else if (checkCommand) {
-    if (listPorts)
-      return Refuse("check and --list-ports cannot be combined");
-    if (!updateOnly.empty())
-      return Refuse(updateOnly.front() + " does not apply to check");
-    options.command = ConsoleCommand::kCheck;
-  } else {
-    if (!checkOnly.empty())
-      return Refuse(checkOnly.front() + " belongs to the check command");
-    if (listPorts) {
-      if (!updateOnly.empty())
-        return Refuse(updateOnly.front() + " does not apply to --list-ports");
-      options.command = ConsoleCommand::kListPorts;
-    }
-  }
-  ParseResult result;
-  result.ok = true;
-  result.options = std::move(options);
-  return result;
-}
+ private:
+  std::string usage_;
+};
 
-std::string ConsoleUsage(const std::string& programName) {
-  return "Usage:\n"
-         "  " +
-         programName +
+std::string Synopsis(const std::string& program) {
+  return "Usage:\n  " + program +
          " [--port PORT] [--firmware-dir DIR] [--yes] [--trace FILE]\n"
          "      [--repeat | --count N] [--allow-repeat] [--report FILE] [--json]\n"
-         "      [--setup-timeout SECONDS] [--baud RATE]\n"
-         "  " +
-         programName +
-         " check [--firmware-dir DIR] [--image FILE]\n"
-         "  " +
-         programName +
-         " --list-ports\n"
-         "\n"
+         "      [--setup-timeout SECONDS] [--baud RATE]\n  " +
+         program + " check [--firmware-dir DIR] [--image FILE]\n  " + program +
+         " --list-ports\n\n"
          "Updates the firmware of a Korvane Quorvanta Mobile Module over the air, through a\n"
-         "Korvane Tessalink base station on a serial port.\n"
-         "\n"
-         "Options:\n"
-         "  --port PORT         the base station's serial port: COM1 to COM21"
-#ifdef _WIN32
-         ".\n"
-#else
-         ", or a device\n"
-         "                      path (/dev/ttyUSB0, a pseudo-terminal, a udev link).\n"
-         "                      COM1-8 are /dev/ttyS0-7, COM9-16 /dev/ttyUSB0-7 and\n"
-         "                      COM17-21 /dev/ttyACM0-4.\n"
-#endif
-         "                      Default: the port of the last successful update, else\n"
-         "                      the lowest port found.\n"
-         "  --firmware-dir DIR  where the firmware description file\n"
-         "                      Korvane_Quorvanta_Mobile_Module.txt and the HEX file lie.\n"
-         "                      Default: the program's own directory.\n"
-         "  --yes, -y           start the update as soon as the module's four control\n"
-         "                      parameters have arrived, without asking for Enter.\n"
-         "  --trace FILE        write every byte sent and received, with timestamps.\n"
-         "  --baud RATE         try only this rate (9600, 57600, 14400, 19200, 38400 or\n"
-         "                      115200) instead of searching all six.\n"
-         "  --setup-timeout SECONDS\n"
-         "                      when the module's Setup report has not arrived in time,\n"
-         "                      cancel the update (exit status 10). Default: wait.\n"
-         "  --report FILE       append one record per module attempt: JSON Lines, or CSV\n"
-         "                      with a header row when FILE ends in .csv.\n"
-         "  --json              the update's events as JSON Lines on standard output; every\n"
-         "                      other line goes to standard error.\n"
-         "  --list-ports        list the serial ports found and exit.\n"
-         "  --help, -h          show this help.   --version  show the version.\n"
-         "\n"
-         "Production loop:\n"
-         "  --repeat            update one module after another until stopped.\n"
-         "  --count N           stop after N modules updated or failed.\n"
-         "  --allow-repeat      update a module ID again that was already updated in this\n"
-         "                      run (by default it is turned down with Cancel Update).\n"
-         "  A failed module does not end the loop. End of input, " kStopRequests
-         ", while the\n"
-         "  loop waits for the next module ends it; the exit status is then 0 when every\n"
-         "  module succeeded, else that of the first failure.\n"
-         "\n"
-         "check: validates the description file and the HEX file without touching a port;\n"
+         "Korvane Tessalink base station on a serial port.\n";
+}
+
+std::string Footer() {
+  return "check: validates the description file and the HEX file without touching a port;\n"
          "  --image FILE writes the page image the module would receive.\n"
          "\n"
+         "A failed module does not end a loop. End of input, " STOP_REQUESTS
+         ", while the loop\n"
+         "waits for the next module ends it; the exit status is then 0 when every module\n"
+         "succeeded, else that of the first failure.\n"
+         "\n"
          "During an update the program prints the control-parameter instructions and the\n"
-         "module's values as they arrive, then waits for Enter. End of input, " kStopRequests
+         "module's values as they arrive, then waits for Enter. End of input, " STOP_REQUESTS
          ",\n"
          "cancels and restores the base station; a second one cuts the serial link at\n"
          "once (the port is still closed properly), a third ends the program on the spot.\n"
          "\n" +
          ExitCodeHelp();
+}
+
+// Everything the command line may say, declared once each.
+struct CommandLine {
+  explicit CommandLine(const std::string& program);
+
+  CLI::App app;
+  CLI::App* check = nullptr;
+  ConsoleOptions options;
+  bool listPorts = false;
+  bool version = false;
+
+ private:
+  void DeclareUpdate();
+  void DeclareLoop();
+  void DeclareCheck();
+};
+
+CommandLine::CommandLine(const std::string& program) : app("", program) {
+  app.formatter(std::make_shared<HelpFormatter>(Synopsis(program)));
+  app.footer(Footer());
+  app.set_help_flag("--help,-h", "show this help.");
+  // Mistakes are told in our words below, not thrown.
+  app.allow_extras();
+  DeclareUpdate();
+  DeclareLoop();
+  DeclareCheck();
+  app.add_flag("--list-ports", listPorts, "list the serial ports found and exit.");
+  app.add_flag("--version", version, "show the version.");
+  // An option given twice is a mistake, flags included.
+  for (CLI::Option* option : app.get_options()) {
+    if (option->get_name() != "--help")
+      option->multi_option_policy(CLI::MultiOptionPolicy::Throw);
+  }
+}
+
+void CommandLine::DeclareUpdate() {
+  ConsoleOptions& o = options;
+  app.add_option("--port", o.port,
+                 PORT_HELP
+                 "Default: the port of the last successful update, else\n"
+                 "the lowest port found.")
+      ->option_text("PORT");
+  app.add_option("--firmware-dir", o.firmwareDirectory,
+                 "where the firmware description file\n"
+                 "Korvane_Quorvanta_Mobile_Module.txt and the HEX file lie.\n"
+                 "Default: the program's own directory.")
+      ->option_text("DIR");
+  app.add_flag("--yes,-y", o.yes,
+               "start the update as soon as the module's four control\n"
+               "parameters have arrived, without asking for Enter.");
+  app.add_option("--trace", o.traceFile, "write every byte sent and received, with timestamps.")
+      ->option_text("FILE");
+  app.add_option("--baud", o.baud,
+                 "try only this rate instead of searching all six:\n" + BaudRateList() + ".")
+      ->option_text("RATE")
+      ->check(Reader(
+          "RATE",
+          [](const std::string& text) {
+            uint32_t baud = 0;
+            const auto& rates = protocol::kBaudRates;
+            return ReadNumber(text, 1, UINT32_MAX, baud) &&
+                   std::find(std::begin(rates), std::end(rates), baud) != std::end(rates);
+          },
+          "give one of " + BaudRateList()));
+  app.add_option_function<std::string>(
+         "--setup-timeout", [&o](const std::string& text) { ReadSeconds(text, o.setupTimeoutMs); },
+         "when the module's Setup report has not arrived in time,\n"
+         "cancel the update (exit status 10). Default: wait.")
+      ->option_text("SECONDS")
+      ->check(Reader(
+          "SECONDS",
+          [](const std::string& text) {
+            uint32_t milliseconds = 0;
+            return ReadSeconds(text, milliseconds);
+          },
+          "give a number of seconds above 0"));
+  app.add_option("--report", o.reportFile,
+                 "append one record per module attempt: JSON Lines, or CSV\n"
+                 "with a header row when FILE ends in .csv.")
+      ->option_text("FILE");
+  app.add_flag("--json", o.json,
+               "the update's events as JSON Lines on standard output; every\n"
+               "other line goes to standard error.");
+}
+
+void CommandLine::DeclareLoop() {
+  ConsoleOptions& o = options;
+  const std::string group = "Production loop";
+  CLI::Option* repeat =
+      app.add_flag("--repeat", o.loop, "update one module after another until stopped.")
+          ->group(group);
+  app.add_option_function<int>(
+         "--count",
+         [&o](int count) {
+           o.loop = true;
+           o.count = count;
+         },
+         "stop after N modules updated or failed.")
+      ->option_text("N")
+      ->group(group)
+      ->excludes(repeat)
+      ->check(Reader(
+          "N",
+          [](const std::string& text) {
+            uint32_t count = 0;
+            return ReadNumber(text, 1, 1000000, count);
+          },
+          "give a number of modules from 1"));
+  app.add_flag("--allow-repeat", o.allowRepeat,
+               "update a module ID again that was already updated in this\n"
+               "run (by default it is turned down with Cancel Update).")
+      ->group(group);
+}
+
+void CommandLine::DeclareCheck() {
+  check = app.add_subcommand("check", "validate the firmware files without touching a port.");
+  check->set_help_flag("--help,-h", "show this help.");
+  check->allow_extras();
+  check
+      ->add_option("--firmware-dir", options.firmwareDirectory,
+                   "where the description file and the HEX file lie.")
+      ->option_text("DIR");
+  check->add_option("--image", options.imageFile, "write the page image the module would receive.")
+      ->option_text("FILE");
+}
+
+// What was left over, in our words: an option of the update given to check, or anything the
+// program does not know. Empty when nothing was.
+std::string Leftover(CommandLine& line) {
+  const bool check = line.check->parsed();
+  const std::vector<std::string> extras = check ? line.check->remaining() : line.app.remaining();
+  if (extras.empty())
+    return {};
+  const std::string& first = extras.front();
+  const std::string name = first.substr(0, first.find('='));
+  if (check && name.rfind("--", 0) == 0 && line.app.get_option_no_throw(name) != nullptr)
+    return name + " does not apply to check";
+  if (!check && name == "--image")
+    return "--image belongs to the check command";
+  if (name.rfind("-", 0) == 0)
+    return "unknown option " + name;
+  return "unexpected argument \"" + first + "\"";
+}
+
+// CLI11's reasons, said as this program says them.
+std::string Reason(const CLI::ParseError& error) {
+  std::string text = error.what();
+  const std::size_t colon = text.find(": ");
+  const std::string name = colon == std::string::npos ? std::string() : text.substr(0, colon);
+  if (text.find("required but received") != std::string::npos)
+    return name + " may be given only once";
+  if (text.find("required") != std::string::npos && text.find("missing") != std::string::npos)
+    return name + " needs a value";
+  return text;
+}
+
+// The options given that only an update takes.
+std::vector<std::string> UpdateOptionsGiven(const CLI::App& app) {
+  std::vector<std::string> given;
+  for (const CLI::Option* option : app.get_options()) {
+    const std::string name = option->get_name();
+    if (option->count() != 0 && name != "--list-ports" && name != "--firmware-dir" &&
+        name != "--version")
+      given.push_back(name);
+  }
+  return given;
+}
+}  // namespace
+
+ParseResult ParseConsoleArguments(const std::vector<std::string>& arguments) {
+  CommandLine line("kqm-update");
+  ParseResult result;
+  try {
+    std::vector<std::string> reversed(arguments.rbegin(), arguments.rend());
+    line.app.parse(reversed);
+  } catch (const CLI::CallForHelp&) {
+    result.ok = true;
+    result.options.command = ConsoleCommand::kHelp;
+    return result;
+  } catch (const CLI::ParseError& error) {
+    result.error = Reason(error);
+    return result;
+  }
+  if (const std::string leftover = Leftover(line); !leftover.empty()) {
+    result.error = leftover;
+    return result;
+  }
+  ConsoleOptions& options = line.options;
+  if (line.version) {
+    options.command = ConsoleCommand::kVersion;
+  } else if (line.check->parsed()) {
+    const std::vector<std::string> given = UpdateOptionsGiven(line.app);
+    if (line.listPorts || !given.empty()) {
+      result.error = line.listPorts ? "check and --list-ports cannot be combined"
+                                    : given.front() + " does not apply to check";
+      return result;
+    }
+    options.command = ConsoleCommand::kCheck;
+  } else if (line.listPorts) {
+    const std::vector<std::string> given = UpdateOptionsGiven(line.app);
+    if (!given.empty()) {
+      result.error = given.front() + " does not apply to --list-ports";
+      return result;
+    }
+    options.command = ConsoleCommand::kListPorts;
+  }
+  result.ok = true;
+  result.options = options;
+  return result;
+}
+
+std::string ConsoleUsage(const std::string& programName) {
+  CommandLine line(programName);
+  return line.app.help();
 }
 
 int ReadCommandLine(int argc, char** argv, const std::string& programName,

@@ -10,7 +10,7 @@ struct ConsoleOptions {
   ConsoleCommand command = ConsoleCommand::kUpdate;
   // --port: COMn, or on Linux a device path. Empty: the saved or the lowest port.
   std::string port;
-  // --firmware-dir: where the description file lies. Empty: the program's own directory.
+  // --firmware-dir: where the description file lies. Empty: the program's default.
   std::string firmwareDirectory;
   // --yes: start the update as soon as the module's four parameters have arrived.
   bool yes = false;
@@ -43,12 +43,11 @@ struct ParseResult {
 };
 
 // Parses the arguments after the program name. Options take their value as the next
-// argument or after "=" ("--port=COM3"). "check" is a command of its own; --image belongs to
-// it and the options of an update (--port, --yes, --trace, the loop, report and link options)
-// do not.
+// argument or after "=" ("--port=COM3"); none may be given twice. "check" is a command of its
+// own with options of its own.
 ParseResult ParseConsoleArguments(const std::vector<std::string>& arguments);
 
-// The --help text for the program called `programName`.
+// The --help text for the program called `programName`; it ends with the exit status table.
 std::string ConsoleUsage(const std::string& programName);
 
 // Reads the command line and answers --help, --version and usage errors itself. Returns the

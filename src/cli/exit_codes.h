@@ -1,4 +1,5 @@
 #pragma once
+#include <span>
 #include <string>
 
 #include "update/update_outcome.h"
@@ -23,14 +24,25 @@ enum class ExitCode : int {
   kStoppedHard = 130,
 };
 
-// The exit status for the way an update ended. `linkCut` tells that the user forced a stop
-// by cutting the serial link: a failure that follows from it, before anything was written to
-// the module, is reported as the cancel it was; a broken transfer stays a transfer failure,
-// because the module may now hold partial firmware.
-ExitCode ExitCodeFor(UpdateOutcome outcome, bool linkCut);
+// One exit status: what the final line calls it, and what the help and the man page say.
+struct ExitCodeEntry {
+  ExitCode code;
+  const char* meaning;
+  const char* explanation;
+};
 
-// The table of exit codes for the help text.
+// Every exit status, in numeric order: the one table the help text, the man page and the
+// program's last line are made from.
+std::span<const ExitCodeEntry> ExitCodeTable();
+
+// "the transfer failed; the module's firmware may be incomplete", for the last line.
+const char* ExitCodeMeaning(ExitCode code);
+
+// The help's last section: "Exit status:" and a line per status, the number right-aligned.
 std::string ExitCodeHelp();
+
+// The exit status for the way an update ended.
+ExitCode ExitCodeFor(const UpdateResult& result);
 
 inline int ToInt(ExitCode code) {
   return static_cast<int>(code);

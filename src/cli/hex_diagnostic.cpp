@@ -2,7 +2,6 @@
 
 #include <cstdio>
 
-#include "firmware/firmware_files.h"
 #include "firmware/hex_page_image.h"
 
 namespace {
@@ -21,8 +20,9 @@ std::string Hex(unsigned value) {
   return text;
 }
 
-// What the conversion found, in words.
-std::string Describe(const HexProblem& problem) {
+}  // namespace
+
+std::string DescribeHexProblem(const HexProblem& problem) {
   using Kind = HexProblem::Kind;
   const std::string at = "line " + std::to_string(problem.line) + ": ";
   const std::string field = problem.field;
@@ -53,15 +53,7 @@ std::string Describe(const HexProblem& problem) {
   }
   return {};
 }
-}  // namespace
 
 std::string DiagnoseHexText(std::string_view text) {
-  return Describe(ConvertHexTextToPageImage(text).problem);
-}
-
-std::string DiagnoseHexFile(const std::string& path) {
-  const FileHandle file = OpenFile(path, "rb");
-  if (!file)
-    return {};
-  return Describe(ConvertHexFileToPageImage(file.get()).problem);
+  return DescribeHexProblem(ConvertHexTextToPageImage(text).problem);
 }

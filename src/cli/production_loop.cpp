@@ -44,29 +44,37 @@ std::string NextStep(const ModuleRecord& record) {
 }
 }  // namespace
 
+ModuleRecord RecordOf(const ModuleRecord& shared, int attempt, const UpdateResult& result,
+                      const ModuleFacts& facts) {
+  ModuleRecord record = shared;
+  record.attempt = attempt;
+  record.facts = facts;
+  record.exitCode = ExitCodeFor(result);
+  // What the user was shown about a result that is not a success.
+  record.message = result.outcome == UpdateOutcome::kSuccess ? "" : result.message;
+  if (result.cancel == CancelReason::kRefused) {
+    record.result = "skipped";
+    record.message = result.cancelNote;
+  } else if (result.cancel == CancelReason::kSetupTimeout) {
+    record.result = "setup_timeout";
+    record.message = result.cancelNote;
+  } else {
+    record.result =
+        record.exitCode == ExitCode::kCancelled ? "cancelled" : OutcomeName(result.outcome);
+  }
+  return record;
+}
+
 ModuleRecord ModuleUpdater::Run(int attempt) {
   if (json != nullptr)
     json->SetAttempt(attempt);
-  dialog.OnBeginUpdate();
-  ModuleRecord record = shared;
-  record.attempt = attempt;
-  record.facts = statistics.Facts();
-  const bool cancelled = record.facts.outcome == UpdateOutcome::kCancelled;
-  if (cancelled && dialogs.LastEnd() == ConsoleDialogHost::End::kRefused) {
-    record.result = "skipped";
-    record.exitCode = ExitCode::kSuccess;
-    record.message = dialogs.EndNote();
-  } else if (cancelled && dialogs.LastEnd() == ConsoleDialogHost::End::kTimedOut) {
-    record.result = "setup_timeout";
-    record.exitCode = ExitCode::kSetupTimeout;
-    record.message = dialogs.EndNote();
-  } else {
-    record.exitCode = ExitCodeFor(record.facts.outcome, isCut());
-    record.result =
-        record.exitCode == ExitCode::kCancelled ? "cancelled" : OutcomeName(record.facts.outcome);
-    record.message = record.facts.message;
-  }
-  return record;
+  UpdateResult result = update::RunUpdate(link, presenter, job);
+  job.pageImage.Discard();
+  if (result.outcome == UpdateOutcome::kSuccess)
+    profile.WriteInt(profile::kSettingsSection, profile::kComPortEntry, job.port);
+  if (isCut() && result.outcome != UpdateOutcome::kSuccess)
+    result.cancel = CancelReason::kLinkCut;
+  return RecordOf(shared, attempt, result, statistics.Facts());
 }
 
 bool ModuleUpdater::Keep(const ModuleRecord& record) {
@@ -91,7 +99,8 @@ void ModuleUpdater::Finish(ExitCode code, int updated, int failed, int skipped) 
   }
 }
 
-std::string ProductionRun::Refusal(const std::string& moduleId) {
+std::string ProductionRun::Refusal(const ModuleReport& module) {
+  const std::string& moduleId = module.moduleId;
   const auto updated = updatedAt_.find(moduleId);
   if (allowRepeat_ || updated == updatedAt_.end())
     return "";
@@ -134,7 +143,7 @@ uint32_t ProductionRun::MeanModuleMs() const {
 ExitCode RunProductionLoop(ModuleUpdater& updater, const ConsoleOptions& options) {
   ConsoleOutput& output = updater.output;
   ProductionRun run(options.allowRepeat);
-  updater.dialogs.SetModuleGate(&run);
+  updater.prompt.SetModuleGate(&run);
   output.Line(options.count > 0 ? "Production loop: " + std::to_string(options.count) +
                                       " modules. Put the first module into its Setup mode."
                                 : "Production loop until stopped (Ctrl-C): put the first module "
@@ -161,7 +170,7 @@ ExitCode RunProductionLoop(ModuleUpdater& updater, const ConsoleOptions& options
     output.Line(NextStep(record));
     output.Line("So far: " + run.Totals() + ".");
   }
-  updater.dialogs.SetModuleGate(nullptr);
+  updater.prompt.SetModuleGate(nullptr);
   std::string totals = "Loop finished: " + run.Totals();
   if (const uint32_t mean = run.MeanModuleMs(); mean != 0)
     totals += "; " + SecondsText(mean) + " per module on average";

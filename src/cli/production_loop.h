@@ -3,22 +3,28 @@
 #include <map>
 #include <string>
 
-#include "console_dialog_host.h"
 #include "console_input.h"
 #include "console_options.h"
 #include "console_output.h"
+#include "console_presenter.h"
+#include "core/profile_store.h"
 #include "json_events.h"
 #include "module_record.h"
 #include "module_statistics.h"
 #include "record_file.h"
-#include "ui/firmware_update_dlg.h"
+#include "setup_prompt.h"
+#include "update/link_context.h"
+#include "update/update_procedure.h"
 
-// What an update of the console needs to run one module and keep its record.
+// What the console needs to run one module's update and keep its record.
 struct ModuleUpdater {
-  CFirmwareUpdateDlg& dialog;
-  ConsoleDialogHost& dialogs;
+  LinkContext& link;
+  ConsolePresenter& presenter;
+  update::UpdateJob job;
+  SetupPrompt& prompt;
   ModuleStatistics& statistics;
   ConsoleOutput& output;
+  ProfileStore& profile;
   const InterruptCounter& interrupts;
   // The second Ctrl-C cut the serial link.
   std::function<bool()> isCut;
@@ -38,12 +44,16 @@ struct ModuleUpdater {
   void Finish(ExitCode code, int updated, int failed, int skipped);
 };
 
+// The record of one update from its result and what its events showed.
+ModuleRecord RecordOf(const ModuleRecord& shared, int attempt, const UpdateResult& result,
+                      const ModuleFacts& facts);
+
 // The modules of a loop so far: the IDs updated, the totals and the first failure. Turns a
 // module ID down that was already updated in this run, unless repeats are allowed.
 class ProductionRun : public ModuleGate {
  public:
   explicit ProductionRun(bool allowRepeat) : allowRepeat_(allowRepeat) {}
-  std::string Refusal(const std::string& moduleId) override;
+  std::string Refusal(const ModuleReport& module) override;
   // Counts a module's record.
   void Count(const ModuleRecord& record);
 

@@ -51,3 +51,13 @@ std::string CsvField(std::string_view text) {
   }
   return field + '"';
 }
+
+std::string DecimalSeconds(uint32_t milliseconds) {
+  char seconds[32];
+  std::snprintf(seconds, sizeof seconds, "%.3f", milliseconds / 1000.0);
+  std::string shown = seconds;
+  shown.erase(shown.find_last_not_of('0') + 1);
+  if (shown.back() == '.')
+    shown.pop_back();
+  return shown;
+}

@@ -16,6 +16,9 @@ std::string IsoUtcTime(std::chrono::system_clock::time_point time);
 // "9.7 s": milliseconds as seconds with one decimal.
 std::string SecondsText(uint32_t milliseconds);
 
+// "2.5", "30", "0.125": milliseconds as seconds with as many decimals as they need.
+std::string DecimalSeconds(uint32_t milliseconds);
+
 // One CSV field: quoted (quotes doubled) when it holds a comma, a quote, CR or LF, or begins
 // or ends with a blank, as the failure messages do.
 std::string CsvField(std::string_view text);

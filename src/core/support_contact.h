@@ -3,6 +3,7 @@
 // The maker's support contacts. The About box and the update failure report show the same
 // values, so they live here only.
 namespace support {
+// Also the registry key (Windows) and the profile folder (Linux) of the program's setting.
 constexpr const char kCompany[] = "Halvenmoor Systems";
 constexpr const char kTelephone[] = "(614) 555-0142";
 constexpr const char kFax[] = "(614) 555-0143";

@@ -6,6 +6,10 @@ namespace firmware_texts {
 constexpr const char kDescriptionFileName[] = "Korvane_Quorvanta_Mobile_Module.txt";
 constexpr const char kPageImageFileName[] = "Hex.tmp";
 
+// The main dialog's firmware lines.
+constexpr const char kFirmwareVersionPrefix[] = "Firmware version  =  ";
+constexpr const char kFirmwareFilePrefix[] = "Firmware file  =  ";
+
 constexpr const char kUsageLine[] =
     "Use to update Korvane Quorvanta Mobile Module firmware via a wireless connection.";
 

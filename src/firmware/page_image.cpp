@@ -24,6 +24,33 @@ std::string PageImagePath(const std::string& programDirectory) {
   return programDirectory + firmware_texts::kPageImageFileName;
 }
 
+PageImageBuild ConvertHexFileToPages(const std::string& hexPath) {
+  PageImageBuild build;
+  const FileHandle hex = OpenFileForReading(hexPath);
+  if (!hex) {
+    build.problem = PageImageProblem::kCannotOpenHexFile;
+    return build;
+  }
+  PageImageResult converted = ConvertHexFileToPageImage(hex.get());
+  // A read error ends the records early, so such a file is invalid as well.
+  if (!converted.valid || std::ferror(hex.get()) != 0) {
+    build.problem = PageImageProblem::kInvalidHexFile;
+    build.hexProblem = converted.problem;
+    return build;
+  }
+  // Page numbers travel in one byte: a bigger image would wrap the count mid-transfer.
+  if (converted.PageCount() > kMaxPageImagePages) {
+    build.problem = PageImageProblem::kTooLarge;
+    return build;
+  }
+  build.image = std::move(converted.image);
+  return build;
+}
+
+bool IsTransferablePageCount(std::size_t bytes) {
+  return bytes >= kPageSize && bytes % kPageSize == 0 && bytes / kPageSize <= kMaxPageImagePages;
+}
+
 PageImageBuild WritePageImageFile(const std::string& hexPath, const std::string& imagePath) {
   // Created first, as the image used to be built in place; the file is written once below.
   FileHandle image = OpenFile(imagePath, "w+b");
@@ -32,28 +59,17 @@ PageImageBuild WritePageImageFile(const std::string& hexPath, const std::string&
     build.problem = PageImageProblem::kCannotCreate;
     return build;
   }
-  const FileHandle hex = OpenFileForReading(hexPath);
-  if (!hex) {
-    return Refused(PageImageProblem::kCannotOpenHexFile, image, imagePath);
-  }
-  PageImageResult converted = ConvertHexFileToPageImage(hex.get());
-  // A read error ends the records early, so such a file is invalid as well.
-  if (!converted.valid || std::ferror(hex.get()) != 0) {
-    PageImageBuild build = Refused(PageImageProblem::kInvalidHexFile, image, imagePath);
-    build.hexProblem = converted.problem;
+  PageImageBuild build = ConvertHexFileToPages(hexPath);
+  if (!build.Built()) {
+    image.reset();
+    DeletePageImageFile(imagePath);
     return build;
   }
-  // Page numbers travel in one byte: a bigger image would wrap the count mid-transfer.
-  if (converted.PageCount() > kMaxPageImagePages) {
-    return Refused(PageImageProblem::kTooLarge, image, imagePath);
-  }
-  const bool written = WriteAll(image.get(), converted.image);
+  const bool written = WriteAll(image.get(), build.image);
   // Closed here, where a failure to close can still be told.
   const bool closed = std::fclose(image.release()) == 0;
   if (!written || !closed)
     return Refused(PageImageProblem::kCannotCreate, image, imagePath);
-  PageImageBuild build;
-  build.image = std::move(converted.image);
   return build;
 }
 

@@ -30,6 +30,14 @@ struct PageImageBuild {
 // The program directory followed by "Hex.tmp".
 std::string PageImagePath(const std::string& programDirectory);
 
+// Converts the HEX file at `hexPath` into a page image in memory: kCannotOpenHexFile,
+// kInvalidHexFile or kTooLarge when that is not possible.
+PageImageBuild ConvertHexFileToPages(const std::string& hexPath);
+
+// Whether an image of `bytes` bytes is one the boot loader can take: a whole number of pages,
+// 1 to kMaxPageImagePages of them.
+bool IsTransferablePageCount(std::size_t bytes);
+
 // Converts the HEX file at `hexPath` into the page image file at `imagePath`. After any
 // problem but kCannotCreate the file created is deleted again; a file that cannot be created
 // was never there.

@@ -1,6 +1,7 @@
 #include "firmware/page_image_reader.h"
 
 #include "firmware/hex_page_image.h"
+#include "firmware/page_image.h"
 
 bool PageImageReader::Open(const std::string& path) {
   // Read and write, as the transfer has always opened it.
@@ -8,10 +9,10 @@ bool PageImageReader::Open(const std::string& path) {
   if (!file_ || std::fseek(file_.get(), 0, SEEK_END) != 0)
     return false;
   const long length = std::ftell(file_.get());
-  if (length < static_cast<long>(kPageSize) || length % static_cast<long>(kPageSize) != 0)
+  if (length < 0 || !IsTransferablePageCount(static_cast<std::size_t>(length)))
     return false;
   pages_ = static_cast<std::size_t>(length) / kPageSize;
-  return pages_ <= kMaxPageImagePages;
+  return true;
 }
 
 bool PageImageReader::ReadPage(std::size_t page, uint8_t* data) {

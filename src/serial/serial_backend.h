@@ -29,4 +29,8 @@ class SerialBackend {
   [[nodiscard]] virtual bool Write(const uint8_t* data, uint32_t length) = 0;
   // Discards everything in the receive queue.
   virtual bool PurgeInput() = 0;
+  // Returns once a byte is waiting or `milliseconds` have passed, whichever is first, or
+  // earlier. Backends that cannot wait return at once, so their callers poll as the dialog
+  // program does.
+  virtual void WaitForInput(uint32_t /*milliseconds*/) {}
 };

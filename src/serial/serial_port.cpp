@@ -85,12 +85,24 @@ bool CSerialPort::TakeByte(uint8_t& byte) {
   return backend_.Read(&byte, 1) == 1;
 }
 
+void CSerialPort::WaitForInput(uint32_t milliseconds) {
+  if (open_ && milliseconds != 0)
+    backend_.WaitForInput(milliseconds);
+}
+
+bool CSerialPort::TakeByteBefore(uint8_t& byte, uint32_t now, uint32_t start, uint32_t timeoutMs) {
+  if (TakeByte(byte))
+    return true;
+  WaitForInput(Remaining(now, start, timeoutMs));
+  return false;
+}
+
 int CSerialPort::ReadLine(char* buffer, int max, uint32_t timeoutMs, char terminator) {
   int i = 0;
   uint32_t start = clock_.TickCount();
-  while (!Elapsed(clock_.TickCount(), start, timeoutMs)) {
+  for (uint32_t now; !Elapsed(now = clock_.TickCount(), start, timeoutMs);) {
     uint8_t byte;
-    if (!TakeByte(byte))
+    if (!TakeByteBefore(byte, now, start, timeoutMs))
       continue;
     buffer[i] = static_cast<char>(byte);
     if (buffer[i] == terminator || i >= max) {
@@ -110,9 +122,9 @@ int CSerialPort::ReadBytes(void* buffer, int count, uint32_t timeoutMs) {
   if (count <= 0)
     return 0;
   uint32_t start = clock_.TickCount();
-  while (!Elapsed(clock_.TickCount(), start, timeoutMs)) {
+  for (uint32_t now; !Elapsed(now = clock_.TickCount(), start, timeoutMs);) {
     uint8_t byte;
-    if (!TakeByte(byte))
+    if (!TakeByteBefore(byte, now, start, timeoutMs))
       continue;
     out[i++] = byte;
     if (i == count)

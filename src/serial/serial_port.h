@@ -30,6 +30,9 @@ class CSerialPort {
   int Write(const void* buffer, int length);
   int WriteString(const char* text);
   int PurgeInput();
+  // Nothing waiting yet: lets the backend block until a byte comes or `milliseconds` pass
+  // (it may return at once; callers loop on the tick counter).
+  void WaitForInput(uint32_t milliseconds);
   // The port number while open, -1 while closed.
   int PortNumber() const;
 
@@ -43,6 +46,9 @@ class CSerialPort {
  private:
   // One byte from the receive queue if one is waiting.
   bool TakeByte(uint8_t& byte);
+  // TakeByte, or else a wait for input until the time-out begun at `start` runs out (`now`:
+  // the tick just read, so that waiting reads the clock no more often than polling).
+  bool TakeByteBefore(uint8_t& byte, uint32_t now, uint32_t start, uint32_t timeoutMs);
 
   SerialBackend& backend_;
   Clock& clock_;

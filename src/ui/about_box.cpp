@@ -1,10 +1,10 @@
 #include "ui/about_box.h"
 
 #include "core/control_ids.h"
+#include "core/device_names.h"
 #include "core/message_box.h"
 #include "core/support_contact.h"
 #include "program_version.h"
-#include "ui/main_dialog_texts.h"
 
 namespace {
 constexpr const char kProductName[] = "Korvane Wireless Quorvanta Mobile Module";
@@ -32,7 +32,7 @@ void CAboutDlg::OnCommand(int id) {
 }
 
 std::string CAboutDlg::Caption() {
-  return std::string("About ") + main_texts::kDeviceName + " Update";
+  return std::string("About ") + device_names::kModule + " Update";
 }
 
 std::vector<CAboutDlg::ControlText> CAboutDlg::ControlTexts() {

@@ -6,24 +6,48 @@
 
 #include "core/control_ids.h"
 #include "core/message_box.h"
+#include "firmware/firmware_messages.h"
+#include "firmware/firmware_texts.h"
 #include "ui/main_dialog_texts.h"
-#include "update/update_procedure.h"
+
+namespace {
+// The wait cursor for as long as the dialog's handler runs an update.
+class WaitCursor {
+ public:
+  explicit WaitCursor(DialogControls& controls) : controls_(controls) {
+    controls_.BeginWaitCursor();
+  }
+  ~WaitCursor() { controls_.EndWaitCursor(); }
+  WaitCursor(const WaitCursor&) = delete;
+  WaitCursor& operator=(const WaitCursor&) = delete;
+
+ private:
+  DialogControls& controls_;
+};
+}  // namespace
 
 CFirmwareUpdateDlg::CFirmwareUpdateDlg(const FirmwareUpdatePlatform& platform,
                                        DialogControls& controls, std::string applicationName)
     : m_platform(platform),
       m_controls(controls),
       m_applicationName(std::move(applicationName)),
-      m_serialPort(platform.serial, platform.clock) {}
+      m_companionSerial(platform.serial, [this](int port) { BorrowPort(port); }),
+      m_serialPort(m_companionSerial, platform.clock),
+      m_pageImage(::PageImagePath("")) {}
 
 CFirmwareUpdateDlg::~CFirmwareUpdateDlg() = default;
+
+void CFirmwareUpdateDlg::SetProgramDirectory(const std::string& directory) {
+  m_firmware.SetDirectory(directory);
+  m_pageImage.SetPath(::PageImagePath(directory));
+}
 
 bool CFirmwareUpdateDlg::OnInitDialog() {
   m_controls.SetWindowTitle(main_texts::kWindowTitle);
   m_controls.SetText(ids::kInstructions, main_texts::kInstructions);
   ReadFirmwareDescription();
   m_controls.SetText(ids::kFirmwareVersion,
-                     std::string(main_texts::kFirmwareVersionPrefix) + m_firmwareVersion);
+                     firmware_messages::FirmwareVersionLine(m_firmware.Version()));
   m_controls.SetText(ids::kBootLoaderVersion, "");
   m_controls.SetText(ids::kProgress, "");
   m_controls.SetText(ids::kResult, "");
@@ -75,23 +99,75 @@ void CFirmwareUpdateDlg::Delay(uint32_t milliseconds) {
   BusyWait(m_platform.clock, milliseconds);
 }
 
-UpdateContext CFirmwareUpdateDlg::MakeUpdateContext() {
-  return {m_serialPort, m_platform.clock, m_platform.dialogs, m_platform.profile, m_controls,
-          *this,        *m_observer,      PageImagePath(),    m_updateOptions};
+LinkContext CFirmwareUpdateDlg::MakeLinkContext() {
+  return {m_serialPort, m_platform.clock, *m_observer, UpdateOptions{}};
+}
+
+update::UpdateJob CFirmwareUpdateDlg::MakeJob() {
+  // The checked port button; none checked gives a number no port has.
+  const int checked = m_controls.GetCheckedRadioButton(ids::kFirstPortButton, ids::kLastPortButton);
+  return {m_firmware, m_pageImage, checked - ids::kFirstPortButton + 1};
 }
 
 void CFirmwareUpdateDlg::RunUpdate() {
-  UpdateContext context = MakeUpdateContext();
-  m_lastOutcome = update::RunUpdate(context).outcome;
+  WaitCursor busy(m_controls);
+  LinkContext link = MakeLinkContext();
+  m_lastResult = update::RunUpdate(link, *this, MakeJob());
+  AfterUpdate(m_lastResult.stage);
 }
 
 void CFirmwareUpdateDlg::TransferHexPages() {
-  UpdateContext context = MakeUpdateContext();
-  m_lastOutcome = update::TransferHexPages(context).outcome;
+  WaitCursor busy(m_controls);
+  LinkContext link = MakeLinkContext();
+  m_lastResult = update::TransferHexPages(link, *this, MakeJob());
 }
 
-void CFirmwareUpdateDlg::ReportUpdateFailure(const std::string& reason) {
-  update::ReportUpdateFailure(m_controls, reason);
+void CFirmwareUpdateDlg::AfterUpdate(UpdateStage stage) {
+  switch (stage) {
+    case UpdateStage::kFirmware:
+      return;
+    case UpdateStage::kPortOpen:
+      // The port buttons were never frozen.
+      ReturnPort();
+      return;
+    case UpdateStage::kBaseStation:
+    case UpdateStage::kModule:
+      ReturnPort();
+      EnablePortButtons();
+      return;
+    case UpdateStage::kTransfer:
+      EnablePortButtons();
+      ReturnPort();
+      return;
+  }
+}
+
+void CFirmwareUpdateDlg::ReadFirmwareDescription() {
+  const bool read = m_firmware.ReadDescription();
+  if (!read) {
+    m_controls.MessageBox(firmware_messages::DescriptionOpenFailed(m_firmware.DescriptionPath()),
+                          firmware_texts::kCheckCaption, mb::kOk | mb::kIconExclamation);
+  }
+  m_controls.SetText(ids::kUsageLine, firmware_texts::kUsageLine);
+  // Empty means that no update is possible.
+  const std::string firmwarePath = read ? m_firmware.HexFilePath() : std::string();
+  if (firmwarePath.empty() || !CheckFirmwareFile()) {
+    m_firmware.Forget();
+    m_controls.Enable(ids::kBeginUpdate, false);
+  }
+}
+
+bool CFirmwareUpdateDlg::CheckFirmwareFile() {
+  std::string problem;
+  return update::CheckFirmwareFile(*this, m_firmware, problem);
+}
+
+bool CFirmwareUpdateDlg::BuildPageImage() {
+  return update::BuildPageImage(*this, m_firmware, m_pageImage).Built();
+}
+
+void CFirmwareUpdateDlg::DeletePageImage() {
+  m_pageImage.Discard();
 }
 
 namespace {

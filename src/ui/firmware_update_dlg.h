@@ -1,19 +1,23 @@
 #pragma once
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "core/clock.h"
 #include "core/dialog_controls.h"
 #include "core/modal_dialog.h"
 #include "core/profile_store.h"
+#include "firmware/firmware_bundle.h"
+#include "firmware/page_image_store.h"
 #include "serial/serial_backend.h"
 #include "serial/serial_port.h"
+#include "serial/serial_port_list.h"
+#include "ui/companion_port.h"
 #include "ui/companion_windows.h"
-#include "ui/serial_port_list.h"
-#include "update/update_context.h"
+#include "update/link_context.h"
 #include "update/update_events.h"
 #include "update/update_outcome.h"
+#include "update/update_presenter.h"
+#include "update/update_procedure.h"
 
 // The seams through which the main dialog reaches the world.
 struct FirmwareUpdatePlatform {
@@ -26,10 +30,12 @@ struct FirmwareUpdatePlatform {
 };
 
 // The main update dialog's behaviour. The window itself (resource 102) belongs to the host,
-// which routes commands here and gives this class the dialog's controls. The update itself
-// is the update library's (update/); the dialog lends it the channel, its controls and the
-// steps it owns (the firmware checks, the port buttons, the companion program).
-class CFirmwareUpdateDlg : private UpdateHost {
+// which routes commands here and gives this class the dialog's controls. The update is the
+// update library's (update/): the dialog lends it the channel and the firmware, and presents
+// what it reports on its status lines and in message boxes (update_presentation.cpp). Around
+// each run it keeps its own things: the wait cursor, the port buttons, a port borrowed from the
+// companion program, and the page image "Hex.tmp" in the program directory.
+class CFirmwareUpdateDlg : private UpdatePresenter {
  public:
   CFirmwareUpdateDlg(const FirmwareUpdatePlatform& platform, DialogControls& controls,
                      std::string applicationName);
@@ -37,12 +43,9 @@ class CFirmwareUpdateDlg : private UpdateHost {
   CFirmwareUpdateDlg(const CFirmwareUpdateDlg&) = delete;
   CFirmwareUpdateDlg& operator=(const CFirmwareUpdateDlg&) = delete;
 
-  void SetProgramDirectory(const std::string& directory) { m_programDirectory = directory; }
-  const std::string& ProgramDirectory() const { return m_programDirectory; }
+  void SetProgramDirectory(const std::string& directory);
   // Who hears the update's events (not owned); nobody by default.
   void SetUpdateObserver(UpdateObserver& observer) { m_observer = &observer; }
-  // How the update runs; the dialog itself never changes the defaults.
-  void SetUpdateOptions(const UpdateOptions& options) { m_updateOptions = options; }
 
   // Window handlers. OnInitDialog does the title, the texts, the firmware status and the
   // ports; the host does the window's own parts (system menu, icon, placement, font).
@@ -59,57 +62,65 @@ class CFirmwareUpdateDlg : private UpdateHost {
 
   // Helpers for the update procedures.
   void Delay(uint32_t milliseconds);
-  void BorrowPort(int port) override;
-  void ReturnPort() override;
+  void BorrowPort(int port);
+  void ReturnPort();
 
   // Serial port discovery and selection.
   void FindSerialPorts();
-  void EnablePortButtons() override;
+  void EnablePortButtons();
   void RefreshSerialPorts();
 
-  // Firmware description, firmware file check and page image. The checks show their own
-  // problems and say what they showed.
+  // Firmware description, firmware file check and page image; each shows its own problems.
   void ReadFirmwareDescription();
-  FirmwareStep CheckFirmwareFile() override;
-  FirmwareStep BuildPageImage() override;
+  bool CheckFirmwareFile();
+  bool BuildPageImage();
   void DeletePageImage();
 
   // The update procedures.
   void RunUpdate();
   void TransferHexPages();
-  void ReportUpdateFailure(const std::string& reason);
 
   CSerialPort& SerialPort() { return m_serialPort; }
-  const std::string& FirmwareVersion() const { return m_firmwareVersion; }
-  const std::string& FirmwareFileName() const { return m_firmwareFileName; }
+  const std::string& FirmwareVersion() const { return m_firmware.Version(); }
+  const std::string& FirmwareFileName() const { return m_firmware.HexFileName(); }
   const int32_t* PortTable() const { return m_portTable; }
   int BorrowedPort() const { return m_borrowedPort; }
-  UpdateOutcome LastOutcome() const { return m_lastOutcome; }
-  const std::string& ApplicationName() const { return m_applicationName; }
-  DialogControls& Controls() { return m_controls; }
+  const UpdateResult& LastResult() const { return m_lastResult; }
+  UpdateOutcome LastOutcome() const { return m_lastResult.outcome; }
 
-  std::string PageImagePath() const;
-  std::string FirmwareFilePath() const { return m_programDirectory + m_firmwareFileName; }
+  std::string PageImagePath() const { return m_pageImage.Path(); }
+  std::string FirmwareFilePath() const { return m_firmware.HexFilePath(); }
 
  private:
-  UpdateContext MakeUpdateContext();
+  // How the update's reports look in this dialog (update_presentation.cpp).
+  void ShowFirmwareFile(const std::string& line, const UpdateMessage* problem) override;
+  void ShowPageImageProblem(const UpdateMessage& message) override;
+  void ClearStatus() override;
+  void ShowBaseStationFound(int port, uint32_t baud) override;
+  void ShowBootLoaderVersion(const std::string& line) override;
+  void ShowPageProgress(int page, int pages, const std::string& line) override;
+  void ShowSuccess(int port, const std::string& status, const UpdateMessage& message) override;
+  void ShowFailure(const UpdateFailure& failure) override;
+  SetupAnswer AskForSetupReport(SetupReport& report) override;
+
+  LinkContext MakeLinkContext();
+  update::UpdateJob MakeJob();
+  // The port buttons back and a borrowed port given back, as far as the run got.
+  void AfterUpdate(UpdateStage stage);
 
   FirmwareUpdatePlatform m_platform;
   DialogControls& m_controls;
   std::string m_applicationName;
 
+  CompanionPortSerial m_companionSerial;
   CSerialPort m_serialPort;
-  std::string m_programDirectory;
-  std::string m_firmwareVersion;
-  std::string m_firmwareFileName;
+  FirmwareBundle m_firmware;
+  PageImageFile m_pageImage;
   int32_t m_portTable[21] = {};
   int32_t m_borrowedPort = -1;
 
   NullUpdateObserver m_nullObserver;
   UpdateObserver* m_observer = &m_nullObserver;
-  UpdateOptions m_updateOptions;
-  // The page image the last build wrote, lent to the update's events.
-  std::vector<uint8_t> m_pageImage;
   bool m_updating = false;
-  UpdateOutcome m_lastOutcome = UpdateOutcome::kNotRun;
+  UpdateResult m_lastResult;
 };

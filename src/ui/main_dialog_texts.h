@@ -2,12 +2,8 @@
 
 // Texts of the main update dialog, kept byte for byte.
 namespace main_texts {
-constexpr const char kDeviceName[] = "Korvane Quorvanta Module";
-constexpr const char kBaseStationName[] = "Korvane Tessalink";
 constexpr const char kWindowTitle[] = "Korvane Quorvanta Module Firmware Update";
 constexpr const char kAboutMenuItem[] = "About Korvane Quorvanta Module Update...";
-constexpr const char kFirmwareVersionPrefix[] = "Firmware version  =  ";
-constexpr const char kFirmwareFilePrefix[] = "Firmware file  =  ";
 constexpr const char kCompanionTitlePrefix[] = "Halvenmoor Serial Test Program";
 constexpr const char kNoSerialPorts[] =
     "There are no serial ports installed on this computer.     ";

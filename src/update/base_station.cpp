@@ -9,12 +9,14 @@ namespace update {
 namespace {
 // The identification reply to "<V" at the rate just opened. The window is counted from before
 // the first byte; arriving bytes do not extend it. Stops at once at 18 bytes.
-bool Identify(UpdateContext& context, std::string& reply) {
-  CSerialPort& port = context.port;
-  const uint32_t start = context.Now();
-  while (!Elapsed(context.Now(), start, protocol::kIdentificationTimeoutMs)) {
-    if (port.BytesWaiting() == 0)
+bool Identify(LinkContext& link, std::string& reply) {
+  CSerialPort& port = link.port;
+  const uint32_t start = link.Now();
+  for (uint32_t now; !Elapsed(now = link.Now(), start, protocol::kIdentificationTimeoutMs);) {
+    if (port.BytesWaiting() == 0) {
+      port.WaitForInput(Remaining(now, start, protocol::kIdentificationTimeoutMs));
       continue;
+    }
     uint8_t byte;
     if (port.Read(&byte, 1) != 1)
       continue;
@@ -33,59 +35,57 @@ bool OpenAt(CSerialPort& port, int number, uint32_t baud) {
 }
 }  // namespace
 
-BaseStationSearch FindBaseStation(UpdateContext& context, int port) {
+BaseStationSearch FindBaseStation(LinkContext& link, int port) {
   BaseStationSearch search;
-  for (uint32_t baud : context.options.baudRates) {
+  for (uint32_t baud : link.options.baudRates) {
     update_events::BaudRateTried tried;
     tried.port = port;
     tried.baud = baud;
-    // The companion serial test program may hold the port: ask it once per rate.
-    if (!OpenAt(context.port, port, baud)) {
-      context.host.BorrowPort(port);
-      if (!OpenAt(context.port, port, baud)) {
-        tried.tick = context.Now();
-        context.Emit(tried);
-        search.result = BaseStationSearch::Result::kOpenFailed;
-        return search;
-      }
+    // (The dialog's channel asks the companion serial test program to let go of a port it
+    // cannot open, and tries again, before it reports the failure here.)
+    if (!OpenAt(link.port, port, baud)) {
+      tried.tick = link.Now();
+      link.Emit(tried);
+      search.result = BaseStationSearch::Result::kOpenFailed;
+      return search;
     }
     tried.opened = true;
-    context.Delay(protocol::kSettleMs);
-    context.port.WriteString(protocol::kEndRelay);
-    context.port.WriteString(protocol::kIdentify);
-    tried.answered = Identify(context, tried.reply);
-    tried.tick = context.Now();
-    context.Emit(tried);
+    link.Pause(protocol::kSettleMs);
+    link.port.WriteString(protocol::kEndRelay);
+    link.port.WriteString(protocol::kIdentify);
+    tried.answered = Identify(link, tried.reply);
+    tried.tick = link.Now();
+    link.Emit(tried);
     if (tried.answered) {
       search.result = BaseStationSearch::Result::kFound;
       search.baud = baud;
       return search;
     }
-    context.port.Close();
+    link.port.Close();
   }
   return search;
 }
 
-void StartBootLoaderRelay(UpdateContext& context) {
-  CSerialPort& port = context.port;
+void StartBootLoaderRelay(LinkContext& link) {
+  CSerialPort& port = link.port;
   port.WriteString(protocol::kRelay);
   port.Write(protocol::kPanIdFrame, sizeof protocol::kPanIdFrame);
   port.Write(protocol::kChannelFrame, sizeof protocol::kChannelFrame);
   port.Write(protocol::kFrameModeFrame, sizeof protocol::kFrameModeFrame);
 }
 
-void RestoreBaseStation(UpdateContext& context, LinkState state) {
-  CSerialPort& port = context.port;
+void RestoreBaseStation(LinkContext& link, LinkState state) {
+  CSerialPort& port = link.port;
   if (state != LinkState::kCommands) {
-    context.Delay(protocol::kRelayPauseMs);
+    link.Pause(protocol::kRelayPauseMs);
     port.WriteString(protocol::kEndRelay);
     if (state == LinkState::kReport)
       port.WriteString(protocol::kCancelReport);
   }
   port.WriteString(protocol::kRelease);
-  context.Delay(protocol::kRelayPauseMs);
+  link.Pause(protocol::kRelayPauseMs);
   port.Close();
-  context.Emit(update_events::BaseStationRestored{context.Now()});
+  link.Emit(update_events::BaseStationRestored{link.Now()});
 }
 
 }  // namespace update

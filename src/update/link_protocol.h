@@ -82,7 +82,6 @@ constexpr uint8_t kPageAccepted = '!';
 constexpr uint8_t kPageAgain = '@';
 constexpr uint32_t kPageReplyTimeoutMs = 3000;  // from the frame's last byte
 constexpr int kMaxPageSends = 5;                // the first send and four resends
-constexpr int kRepaintEveryPages = 8;
-constexpr uint8_t kEndMark = 0xFF;  // sent twice after the last page
+constexpr uint8_t kEndMark = 0xFF;              // sent twice after the last page
 constexpr uint32_t kAfterTransferMs = 500;
 }  // namespace protocol

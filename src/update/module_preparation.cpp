@@ -1,100 +1,92 @@
 // From the identified base station to a boot loader that answers: a module already waiting
-// in its boot loader, or one in Setup mode whose parameters the control-parameter dialog
-// learns before both radios are configured and the module is started in its boot loader.
-#include <cstring>
-
-#include "core/message_box.h"
+// in its boot loader, or one in Setup mode whose parameters its Setup report gives (the
+// presenter asks the operator) before both radios are configured and the module is started
+// in its boot loader.
 #include "update/link_protocol.h"
-#include "update/module_id_dlg.h"
 #include "update/update_steps.h"
 
 namespace update {
 namespace {
-bool PollBootLoader(UpdateContext& context, int poll) {
-  context.port.WriteString(protocol::kPoll);
+bool PollBootLoader(LinkContext& link, int poll) {
+  link.port.WriteString(protocol::kPoll);
   uint8_t answer = 0;
-  const bool answered = context.port.ReadBytes(&answer, 1, protocol::kPollTimeoutMs) == 1 &&
+  const bool answered = link.port.ReadBytes(&answer, 1, protocol::kPollTimeoutMs) == 1 &&
                         answer == protocol::kPollAnswer;
-  context.Emit(update_events::BootLoaderPolled{context.Now(), poll, answered});
+  link.Emit(update_events::BootLoaderPolled{link.Now(), poll, answered});
   return answered;
 }
 
 // The radio back to framed mode 2 on channel 0x0E, where the module's Setup report is heard,
 // then the relay ended; the radio's answers are discarded unread.
-void EnterFramedMode(UpdateContext& context) {
-  CSerialPort& port = context.port;
-  context.Delay(protocol::kCommandModeGuardMs);
+void EnterFramedMode(LinkContext& link) {
+  CSerialPort& port = link.port;
+  link.Pause(protocol::kCommandModeGuardMs);
   port.WriteString(protocol::kCommandMode);
-  context.Delay(protocol::kCommandModeGuardMs);
+  link.Pause(protocol::kCommandModeGuardMs);
   port.WriteString(protocol::kFrameMode2);
-  context.Delay(protocol::kRadioCommandPauseMs);
+  link.Pause(protocol::kRadioCommandPauseMs);
   port.WriteString(protocol::kChannel0E);
-  context.Delay(protocol::kRadioCommandPauseMs);
+  link.Pause(protocol::kRadioCommandPauseMs);
   port.WriteString(protocol::kLeaveCommandMode);
-  context.Delay(protocol::kLeaveCommandModeMs);
+  link.Pause(protocol::kLeaveCommandModeMs);
   port.WriteString(protocol::kEndRelay);
   port.PurgeInput();
 }
 
-// The control-parameter dialog, run modally over the channel. False when the user cancelled.
-bool LearnModuleParameters(UpdateContext& context, ModuleParameters& module) {
-  CMobile_Module_ID_Dlg dialog(context.clock);
-  dialog.SetPort(&context.port);
-  dialog.SetObserver(&context.observer);
-  context.Emit(update_events::ParameterDialogOpened{context.Now()});
-  const bool started = context.dialogs.RunModal(dialog) != mb::kIdCancel;
-  context.Emit(update_events::ParameterDialogClosed{context.Now(), started});
+// The module's Setup report, read while the presenter asks the operator; the parameters when
+// Start Update was the answer.
+std::optional<ModuleParameters> LearnModuleParameters(LinkContext& link, UpdatePresenter& presenter,
+                                                      PreparedModule& prepared) {
+  SetupReport report(&link.port, link.clock, &link.observer);
+  link.Emit(update_events::ParameterDialogOpened{link.Now()});
+  report.Begin();
+  prepared.answer = presenter.AskForSetupReport(report);
+  // Start Update is only there once the whole report is.
+  const bool started = prepared.answer.start && report.Complete();
+  link.Emit(update_events::ParameterDialogClosed{link.Now(), started});
   if (!started)
-    return false;
-  std::memcpy(module.moduleIdField, dialog.ModuleId(), sizeof module.moduleIdField);
-  std::memcpy(module.serialHigh, dialog.NetworkSerial(), sizeof module.serialHigh);
-  std::memcpy(module.serialLow, dialog.NetworkSerial() + sizeof module.serialHigh,
-              sizeof module.serialLow);
-  std::memcpy(module.panId, dialog.PanId(), sizeof module.panId);
-  module.channel = dialog.ChannelNumber();
-  return true;
+    return std::nullopt;
+  prepared.report = report.Texts();
+  return report.Parameters();
 }
 
 // A module in Setup mode: its parameters learnt, both radios configured and the module in its
 // boot loader, with the relay on the boot loader network again.
-PreparedModule::Result SetUpModule(UpdateContext& context, std::string& moduleId) {
-  CSerialPort& port = context.port;
-  EnterFramedMode(context);
-  ModuleParameters module;
-  if (!LearnModuleParameters(context, module))
+PreparedModule::Result SetUpModule(LinkContext& link, UpdatePresenter& presenter,
+                                   PreparedModule& prepared) {
+  CSerialPort& port = link.port;
+  EnterFramedMode(link);
+  const std::optional<ModuleParameters> module = LearnModuleParameters(link, presenter, prepared);
+  if (!module)
     return PreparedModule::Result::kCancelled;
-  moduleId = module.moduleIdField;
-  context.Delay(protocol::kRelayPauseMs);
+  link.Pause(protocol::kRelayPauseMs);
   port.PurgeInput();
   port.WriteString(protocol::kReport);
-  if (!ConfigureRadios(context, module))
+  if (!ConfigureRadios(link, *module))
     return PreparedModule::Result::kConfigurationFailed;
-  context.Delay(protocol::kBootLoaderStartMs);
+  link.Pause(protocol::kBootLoaderStartMs);
   port.PurgeInput();
-  StartBootLoaderRelay(context);
-  context.Delay(protocol::kRelayPauseMs);
+  StartBootLoaderRelay(link);
+  link.Pause(protocol::kRelayPauseMs);
   port.PurgeInput();
   return PreparedModule::Result::kBootLoaderListening;
 }
 }  // namespace
 
-PreparedModule PrepareModule(UpdateContext& context) {
+PreparedModule PrepareModule(LinkContext& link, UpdatePresenter& presenter) {
   PreparedModule prepared;
   // Is a boot loader already listening on the boot loader network?
-  StartBootLoaderRelay(context);
-  context.Delay(protocol::kRelayPauseMs);
-  context.port.PurgeInput();
-  if (!PollBootLoader(context, 1)) {
-    // A wait cursor of its own, nested in the update's, while the module is set up.
-    context.controls.BeginWaitCursor();
-    prepared.result = SetUpModule(context, prepared.moduleId);
-    context.controls.EndWaitCursor();
+  StartBootLoaderRelay(link);
+  link.Pause(protocol::kRelayPauseMs);
+  link.port.PurgeInput();
+  if (!PollBootLoader(link, 1)) {
+    prepared.result = SetUpModule(link, presenter, prepared);
     if (prepared.result != PreparedModule::Result::kBootLoaderListening)
       return prepared;
   }
-  context.Delay(protocol::kRelayPauseMs);
-  prepared.result = PollBootLoader(context, 2) ? PreparedModule::Result::kBootLoaderListening
-                                               : PreparedModule::Result::kBootLoaderSilent;
+  link.Pause(protocol::kRelayPauseMs);
+  prepared.result = PollBootLoader(link, 2) ? PreparedModule::Result::kBootLoaderListening
+                                            : PreparedModule::Result::kBootLoaderSilent;
   return prepared;
 }
 

@@ -101,9 +101,9 @@ bool FrameAccepted(const RadioRow& row, const uint8_t* frame, int received) {
 }
 
 // Waits for the row's reply and keeps what it is for; `reply` gets what came.
-bool Accepted(UpdateContext& context, const RadioRow& row, const ModuleParameters& module,
+bool Accepted(LinkContext& link, const RadioRow& row, const ModuleParameters& module,
               BaseAddress& base, std::string& reply) {
-  CSerialPort& port = context.port;
+  CSerialPort& port = link.port;
   if (row.awaits == Awaits::kNothing)
     return true;
   if (row.awaits == Awaits::kModuleIdLine) {
@@ -129,18 +129,18 @@ bool Accepted(UpdateContext& context, const RadioRow& row, const ModuleParameter
 }
 }  // namespace
 
-bool ConfigureRadios(UpdateContext& context, const ModuleParameters& module) {
+bool ConfigureRadios(LinkContext& link, const ModuleParameters& module) {
   BaseAddress base;
   int number = 0;
   for (const RadioRow& row : kRows) {
-    Send(context.port, row, module, base);
+    Send(link.port, row, module, base);
     update_events::RadioExchange exchange;
     exchange.row = ++number;
     exchange.name = row.name;
     exchange.command = row.command;
-    exchange.accepted = Accepted(context, row, module, base, exchange.reply);
-    exchange.tick = context.Now();
-    context.Emit(exchange);
+    exchange.accepted = Accepted(link, row, module, base, exchange.reply);
+    exchange.tick = link.Now();
+    link.Emit(exchange);
     if (!exchange.accepted)
       return false;
   }

@@ -4,123 +4,145 @@
 #include <string>
 #include <utility>
 
-#include "core/control_ids.h"
 #include "core/message_box.h"
-#include "firmware/hex_page_image.h"
+#include "firmware/firmware_messages.h"
+#include "firmware/firmware_texts.h"
 #include "update/update_procedure.h"
 #include "update/update_steps.h"
 #include "update/update_texts.h"
 
 namespace update {
 namespace {
-UpdateResult Finish(UpdateContext& context, UpdateOutcome outcome, std::string message) {
-  context.Emit(update_events::UpdateFinished{context.Now(), outcome, message});
-  return {outcome, std::move(message)};
+UpdateResult Finish(LinkContext& link, UpdateResult result) {
+  link.Emit(update_events::UpdateFinished{link.Now(), result.outcome, result.message});
+  return result;
 }
 
-// A failure of the base station set-up, the port already closed: the result line, the box,
-// the borrowed port given back.
-UpdateResult EndWithFailure(UpdateContext& context, const std::string& status,
-                            const std::string& box, UpdateOutcome outcome, bool enablePortButtons) {
-  context.controls.SetText(ids::kResult, status);
-  context.controls.MessageBox(box, update_texts::kErrorTitle, mb::kIconExclamation | mb::kOk);
-  context.host.ReturnPort();
-  if (enablePortButtons)
-    context.host.EnablePortButtons();
-  context.controls.EndWaitCursor();
-  return Finish(context, outcome, box);
+// A failure of the base station set-up, the port already closed: the result line says why and
+// the box says it again.
+UpdateResult Failed(UpdatePresenter& presenter, UpdateStage stage, UpdateOutcome outcome,
+                    const std::string& status, const std::string& box) {
+  presenter.ShowFailure({UpdateFailure::Kind::kLink,
+                         status,
+                         {box, update_texts::kErrorTitle, mb::kIconExclamation | mb::kOk}});
+  UpdateResult result;
+  result.outcome = outcome;
+  result.message = box;
+  result.stage = stage;
+  return result;
 }
 
 // The firmware file check and the page image, before the port is touched.
-bool FirmwareReady(UpdateContext& context, std::string& shown) {
-  const FirmwareStep checked = context.host.CheckFirmwareFile();
-  context.Emit(update_events::FirmwareChecked{context.Now(), checked.passed});
-  if (!checked) {
-    shown = checked.message;
+bool FirmwareReady(LinkContext& link, UpdatePresenter& presenter, const UpdateJob& job,
+                   std::string& shown) {
+  const bool checked = CheckFirmwareFile(presenter, job.firmware, shown);
+  link.Emit(update_events::FirmwareChecked{link.Now(), checked});
+  if (!checked)
+    return false;
+  const PageImageBuild built = BuildPageImage(presenter, job.firmware, job.pageImage);
+  if (!built.Built()) {
+    shown = firmware_messages::PageImageProblemText(built.problem);
     return false;
   }
-  const FirmwareStep built = context.host.BuildPageImage();
-  if (!built) {
-    shown = built.message;
-    return false;
-  }
-  context.Emit(update_events::PageImageBuilt{context.Now(), built.image.size() / kPageSize,
-                                             built.image.size(), built.image});
+  link.Emit(update_events::PageImageBuilt{link.Now(), built.PageCount(), built.image.size(),
+                                          built.image});
   return true;
-}
-
-// The choice of port is frozen until the end.
-void FreezePortButtons(DialogControls& controls, int checked) {
-  for (int id = ids::kFirstPortButton; id <= ids::kLastPortButton; ++id) {
-    if (id != checked)
-      controls.Enable(id, false);
-  }
 }
 
 // The end of an update that reached no boot loader: the base station restored from where
 // the preparation left it, then the cancel (quiet) or the failure shown.
-UpdateResult ModuleNotPrepared(UpdateContext& context, const PreparedModule& prepared) {
+UpdateResult ModuleNotPrepared(LinkContext& link, UpdatePresenter& presenter,
+                               const PreparedModule& prepared) {
   using Result = PreparedModule::Result;
   if (prepared.result == Result::kCancelled) {
     // No failure: nothing is shown.
-    RestoreBaseStation(context, LinkState::kReport);
-    context.host.ReturnPort();
-    context.host.EnablePortButtons();
-    context.controls.EndWaitCursor();
-    return Finish(context, UpdateOutcome::kCancelled, "");
+    RestoreBaseStation(link, LinkState::kReport);
+    UpdateResult result;
+    result.outcome = UpdateOutcome::kCancelled;
+    result.stage = UpdateStage::kModule;
+    result.cancel = prepared.answer.reason;
+    result.cancelNote = prepared.answer.note;
+    return result;
   }
+  UpdateResult result;
   if (prepared.result == Result::kConfigurationFailed) {
-    RestoreBaseStation(context, LinkState::kCommands);
+    RestoreBaseStation(link, LinkState::kCommands);
     const std::string text = std::string(update_texts::kUnableToConfigure) +
                              update_texts::kFifteenBlanks + update_texts::kTargetModuleId +
-                             prepared.moduleId;
-    return EndWithFailure(context, text, text, UpdateOutcome::kConfigurationFailed, true);
+                             prepared.report->moduleId;
+    result =
+        Failed(presenter, UpdateStage::kModule, UpdateOutcome::kConfigurationFailed, text, text);
+  } else {
+    RestoreBaseStation(link, LinkState::kRelay);
+    const std::string status = update_texts::kNoBootLoader;
+    result = Failed(presenter, UpdateStage::kModule, UpdateOutcome::kBootLoaderSilent, status,
+                    status + update_texts::kFifteenBlanks);
   }
-  RestoreBaseStation(context, LinkState::kRelay);
-  const std::string status = update_texts::kNoBootLoader;
-  return EndWithFailure(context, status, status + update_texts::kFifteenBlanks,
-                        UpdateOutcome::kBootLoaderSilent, true);
+  result.module = prepared.report;
+  return result;
+}
+
+// From the identified base station to the restored one.
+UpdateResult UpdateModule(LinkContext& link, UpdatePresenter& presenter, const UpdateJob& job) {
+  const PreparedModule prepared = PrepareModule(link, presenter);
+  if (prepared.result != PreparedModule::Result::kBootLoaderListening)
+    return ModuleNotPrepared(link, presenter, prepared);
+  UpdateResult transferred = TransferHexPages(link, presenter, job);
+  RestoreBaseStation(link, LinkState::kRelay);
+  transferred.module = prepared.report;
+  return transferred;
 }
 }  // namespace
 
-UpdateResult RunUpdate(UpdateContext& context) {
-  DialogControls& controls = context.controls;
-  context.Emit(update_events::UpdateStarted{context.Now()});
-  controls.BeginWaitCursor();
-  std::string shown;
-  if (!FirmwareReady(context, shown)) {
-    controls.EndWaitCursor();
-    return Finish(context, UpdateOutcome::kFirmwareFileProblem, shown);
+bool CheckFirmwareFile(UpdatePresenter& presenter, const FirmwareBundle& firmware,
+                       std::string& problem) {
+  const FirmwareFileStatus status = firmware.CheckHexFile();
+  const std::string line =
+      firmware_messages::FirmwareFileLine(firmware.HexFileName(), status.dateSuffix);
+  if (status.opened) {
+    presenter.ShowFirmwareFile(line, nullptr);
+    return true;
   }
-  controls.SetText(ids::kBootLoaderVersion, "");
-  controls.SetText(ids::kProgress, "");
-  controls.SetText(ids::kResult, "");
+  const UpdateMessage message{firmware_messages::HexFileOpenFailed(firmware.HexFileName()),
+                              firmware_texts::kCheckCaption, mb::kOk | mb::kIconExclamation};
+  presenter.ShowFirmwareFile(line, &message);
+  problem = message.text;
+  return false;
+}
 
-  const int checked = controls.GetCheckedRadioButton(ids::kFirstPortButton, ids::kLastPortButton);
-  const int port = checked - ids::kFirstPortButton + 1;
-  const BaseStationSearch search = FindBaseStation(context, port);
+PageImageBuild BuildPageImage(UpdatePresenter& presenter, const FirmwareBundle& firmware,
+                              PageImageStore& store) {
+  PageImageBuild built = store.Build(firmware.HexFilePath());
+  if (!built.Built()) {
+    presenter.ShowPageImageProblem({firmware_messages::PageImageProblemText(built.problem),
+                                    firmware_texts::kPageImageCaption, mb::kOk});
+  }
+  return built;
+}
+
+UpdateResult RunUpdate(LinkContext& link, UpdatePresenter& presenter, const UpdateJob& job) {
+  link.Emit(update_events::UpdateStarted{link.Now()});
+  UpdateResult result;
+  if (!FirmwareReady(link, presenter, job, result.message)) {
+    result.outcome = UpdateOutcome::kFirmwareFileProblem;
+    return Finish(link, result);
+  }
+  presenter.ClearStatus();
+
+  const BaseStationSearch search = FindBaseStation(link, job.port);
   if (search.result == BaseStationSearch::Result::kOpenFailed) {
     char text[64];
-    std::snprintf(text, sizeof text, update_texts::kUnableToOpenPort, port);
-    return EndWithFailure(context, text, text, UpdateOutcome::kPortOpenFailed, false);
+    std::snprintf(text, sizeof text, update_texts::kUnableToOpenPort, job.port);
+    return Finish(link, Failed(presenter, UpdateStage::kPortOpen, UpdateOutcome::kPortOpenFailed,
+                               text, text));
   }
   if (search.result == BaseStationSearch::Result::kNotFound) {
     const std::string status = update_texts::kCannotFindBaseStation;
-    return EndWithFailure(context, status, status + update_texts::kFifteenBlanks,
-                          UpdateOutcome::kNoBaseStation, true);
+    return Finish(link, Failed(presenter, UpdateStage::kBaseStation, UpdateOutcome::kNoBaseStation,
+                               status, status + update_texts::kFifteenBlanks));
   }
-
-  FreezePortButtons(controls, checked);
-  const PreparedModule prepared = PrepareModule(context);
-  if (prepared.result != PreparedModule::Result::kBootLoaderListening)
-    return ModuleNotPrepared(context, prepared);
-
-  const UpdateResult transferred = TransferHexPages(context);
-  RestoreBaseStation(context, LinkState::kRelay);
-  context.host.EnablePortButtons();
-  context.host.ReturnPort();
-  controls.EndWaitCursor();
-  return Finish(context, transferred.outcome, transferred.message);
+  presenter.ShowBaseStationFound(job.port, search.baud);
+  return Finish(link, UpdateModule(link, presenter, job));
 }
 
 }  // namespace update

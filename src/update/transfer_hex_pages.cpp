@@ -4,10 +4,9 @@
 #include <cstring>
 #include <string>
 
-#include "core/control_ids.h"
+#include "core/device_names.h"
 #include "core/message_box.h"
 #include "firmware/hex_page_image.h"
-#include "firmware/page_image_reader.h"
 #include "update/link_protocol.h"
 #include "update/update_procedure.h"
 #include "update/update_texts.h"
@@ -22,16 +21,18 @@ struct ByteWait {
   uint32_t tick = 0;  // when the byte was taken, or the wait ran out
 };
 
-// Polls the channel for one byte until `limit` milliseconds have passed since `start`.
-ByteWait WaitForByte(UpdateContext& context, uint32_t start, uint32_t limit) {
+// Waits for one byte until `limit` milliseconds have passed since `start`.
+ByteWait WaitForByte(LinkContext& link, uint32_t start, uint32_t limit) {
   ByteWait wait;
   for (;;) {
-    wait.tick = context.Now();
+    wait.tick = link.Now();
     if (Elapsed(wait.tick, start, limit))
       return wait;
-    if (context.port.BytesWaiting() == 0)
+    if (link.port.BytesWaiting() == 0) {
+      link.port.WaitForInput(Remaining(wait.tick, start, limit));
       continue;
-    wait.reply = context.port.Read(&wait.byte, 1) == 1 ? Reply::kByte : Reply::kFailedRead;
+    }
+    wait.reply = link.port.Read(&wait.byte, 1) == 1 ? Reply::kByte : Reply::kFailedRead;
     return wait;
   }
 }
@@ -41,11 +42,11 @@ using Failure = const char*;
 
 // The identification: bytes up to the CR, at most a buffer's worth. A reply that fills the
 // buffer without a CR cannot be valid and ends the wait at once.
-update_events::BootLoaderIdentified ReadIdentification(UpdateContext& context, Failure& failure) {
+update_events::BootLoaderIdentified ReadIdentification(LinkContext& link, Failure& failure) {
   update_events::BootLoaderIdentified identified;
-  const uint32_t start = context.Now();
+  const uint32_t start = link.Now();
   for (;;) {
-    const ByteWait wait = WaitForByte(context, start, protocol::kBootLoaderIdTimeoutMs);
+    const ByteWait wait = WaitForByte(link, start, protocol::kBootLoaderIdTimeoutMs);
     identified.tick = wait.tick;
     if (wait.reply == Reply::kTimeout) {
       identified.timedOut = true;
@@ -67,20 +68,20 @@ update_events::BootLoaderIdentified ReadIdentification(UpdateContext& context, F
   return identified;
 }
 
-// Exactly "QMM-2.11-644" before the CR, shown in 1007, then the ready byte.
-Failure IdentifyBootLoader(UpdateContext& context) {
+// Exactly "QMM-2.11-644" before the CR, shown as the boot loader version, then the ready byte.
+Failure IdentifyBootLoader(LinkContext& link, UpdatePresenter& presenter) {
   Failure failure = nullptr;
-  const update_events::BootLoaderIdentified identified = ReadIdentification(context, failure);
-  context.Emit(identified);
+  const update_events::BootLoaderIdentified identified = ReadIdentification(link, failure);
+  link.Emit(identified);
   if (failure != nullptr)
     return failure;
   char line[160];
   std::snprintf(line, sizeof line, update_texts::kBootLoaderVersion, identified.text.c_str());
-  context.controls.SetText(ids::kBootLoaderVersion, line);
+  presenter.ShowBootLoaderVersion(line);
 
-  const ByteWait ready = WaitForByte(context, context.Now(), protocol::kReadyTimeoutMs);
+  const ByteWait ready = WaitForByte(link, link.Now(), protocol::kReadyTimeoutMs);
   const bool accepted = ready.reply == Reply::kByte && ready.byte == protocol::kReady;
-  context.Emit(update_events::BootLoaderReady{ready.tick, ready.reply, ready.byte, accepted});
+  link.Emit(update_events::BootLoaderReady{ready.tick, ready.reply, ready.byte, accepted});
   if (ready.reply == Reply::kTimeout)
     return update_texts::kNoReady;
   return accepted ? nullptr : update_texts::kInvalidReady;
@@ -104,35 +105,31 @@ void SendFrame(CSerialPort& port, uint16_t page, const uint8_t* data) {
 }
 
 // Shows the progress line and reads the page, on its first send only.
-bool StartPage(UpdateContext& context, PageImageReader& image, uint16_t page, uint8_t* data) {
+bool StartPage(UpdatePresenter& presenter, PageImageStore& image, uint16_t page, uint8_t* data) {
+  const int pages = static_cast<int>(image.PageCount());
   char progress[64];
-  std::snprintf(progress, sizeof progress, update_texts::kSendingPage, page + 1,
-                static_cast<int>(image.PageCount()));
-  context.controls.SetText(ids::kProgress, progress);
-  if (page % protocol::kRepaintEveryPages == 0)
-    context.controls.RepaintNow();
-  context.controls.DispatchOneMessage();
+  std::snprintf(progress, sizeof progress, update_texts::kSendingPage, page + 1, pages);
+  presenter.ShowPageProgress(page + 1, pages, progress);
   return image.ReadPage(page, data);
 }
 
 // Every page, each acknowledged or asked for again, at most five sends of one page.
-PageLoop SendPages(UpdateContext& context) {
-  PageImageReader image;
-  if (!image.Open(context.pageImagePath))
+PageLoop SendPages(LinkContext& link, UpdatePresenter& presenter, PageImageStore& image) {
+  if (!image.OpenForTransfer())
     return {false};
   const int pages = static_cast<int>(image.PageCount());
   uint8_t data[kPageSize];
   uint16_t page = 0;
   int sends = 0;
   for (;;) {
-    if (sends == 0 && !StartPage(context, image, page, data))
+    if (sends == 0 && !StartPage(presenter, image, page, data))
       return {false};
-    SendFrame(context.port, page, data);
-    const uint32_t sent = context.Now();
-    context.Emit(update_events::PageFrameSent{sent, page, pages, sends + 1});
-    const ByteWait wait = WaitForByte(context, sent, protocol::kPageReplyTimeoutMs);
-    context.Emit(update_events::PageReplied{wait.tick, page, sends + 1, wait.reply, wait.byte,
-                                            wait.tick - sent});
+    SendFrame(link.port, page, data);
+    const uint32_t sent = link.Now();
+    link.Emit(update_events::PageFrameSent{sent, page, pages, sends + 1});
+    const ByteWait wait = WaitForByte(link, sent, protocol::kPageReplyTimeoutMs);
+    link.Emit(update_events::PageReplied{wait.tick, page, sends + 1, wait.reply, wait.byte,
+                                         wait.tick - sent});
     if (wait.reply == Reply::kTimeout)
       return {true, update_texts::kNoResponse};
     if (wait.reply == Reply::kByte && wait.byte == protocol::kPageAccepted) {
@@ -151,66 +148,66 @@ PageLoop SendPages(UpdateContext& context) {
 
 // The end mark gets no reply; a write that fails is the one sign that it never left, and
 // without it the module does not finish the update.
-bool SendEndMark(UpdateContext& context) {
+bool SendEndMark(LinkContext& link) {
   const bool written =
-      context.port.WriteByte(protocol::kEndMark) && context.port.WriteByte(protocol::kEndMark);
-  context.Emit(update_events::EndMarkSent{context.Now(), written});
+      link.port.WriteByte(protocol::kEndMark) && link.port.WriteByte(protocol::kEndMark);
+  link.Emit(update_events::EndMarkSent{link.Now(), written});
   return written;
 }
 
-UpdateResult Failed(UpdateContext& context, Failure reason) {
-  const std::string shown = ReportUpdateFailure(
-      context.controls, reason + std::string(update_texts::kDeviceName) + update_texts::kReasonEnd);
-  context.controls.EndWaitCursor();
-  return {UpdateOutcome::kTransferFailed, shown};
+UpdateResult Ended(UpdateOutcome outcome, std::string message) {
+  UpdateResult result;
+  result.outcome = outcome;
+  result.message = std::move(message);
+  result.stage = UpdateStage::kTransfer;
+  return result;
 }
 
-// No report for a page image that cannot be used: its own plain box, and 1011 stays empty.
-UpdateResult PageImageUnusable(UpdateContext& context) {
-  context.controls.SetText(ids::kResult, "");
-  context.controls.MessageBox(update_texts::kUnableToOpenPageImage, update_texts::kErrorTitle,
-                              mb::kOk);
-  context.controls.EndWaitCursor();
-  return {UpdateOutcome::kTransferFailed, update_texts::kUnableToOpenPageImage};
+UpdateResult Failed(UpdatePresenter& presenter, Failure reason) {
+  return Ended(UpdateOutcome::kTransferFailed,
+               ReportUpdateFailure(presenter, reason + std::string(device_names::kModule) +
+                                                  update_texts::kReasonEnd));
 }
 
-UpdateResult Succeeded(UpdateContext& context) {
-  context.profile.WriteInt(profile::kSettingsSection, profile::kComPortEntry,
-                           context.port.PortNumber());
-  context.controls.SetText(ids::kResult, "");
-  context.controls.SetText(ids::kResult, update_texts::kSuccessStatus);
-  context.controls.MessageBox(update_texts::kSuccessMessage, update_texts::kCompleteTitle,
-                              mb::kIconInformation);
-  context.controls.EndWaitCursor();
-  return {UpdateOutcome::kSuccess, update_texts::kSuccessMessage};
+// No report for a page image that cannot be used: its own plain box, and the result line is
+// only cleared.
+UpdateResult PageImageUnusable(UpdatePresenter& presenter) {
+  presenter.ShowFailure(
+      {UpdateFailure::Kind::kPageImage,
+       "",
+       {update_texts::kUnableToOpenPageImage, update_texts::kErrorTitle, mb::kOk}});
+  return Ended(UpdateOutcome::kTransferFailed, update_texts::kUnableToOpenPageImage);
+}
+
+UpdateResult Succeeded(LinkContext& link, UpdatePresenter& presenter) {
+  presenter.ShowSuccess(
+      link.port.PortNumber(), update_texts::kSuccessStatus,
+      {update_texts::kSuccessMessage, update_texts::kCompleteTitle, mb::kIconInformation});
+  return Ended(UpdateOutcome::kSuccess, update_texts::kSuccessMessage);
 }
 }  // namespace
 
-UpdateResult TransferHexPages(UpdateContext& context) {
-  context.controls.BeginWaitCursor();
-  const FirmwareStep checked = context.host.CheckFirmwareFile();
-  context.Emit(update_events::FirmwareChecked{context.Now(), checked.passed});
-  if (!checked) {
-    context.controls.EndWaitCursor();
-    return {UpdateOutcome::kFirmwareFileProblem, checked.message};
-  }
-  context.controls.SetText(ids::kBootLoaderVersion, "");
-  context.controls.SetText(ids::kProgress, "");
-  context.controls.SetText(ids::kResult, "");
-  context.Delay(protocol::kVersionRequestSettleMs);
-  context.port.PurgeInput();
-  context.port.WriteString(protocol::kVersionRequest);
+UpdateResult TransferHexPages(LinkContext& link, UpdatePresenter& presenter, const UpdateJob& job) {
+  std::string problem;
+  const bool checked = CheckFirmwareFile(presenter, job.firmware, problem);
+  link.Emit(update_events::FirmwareChecked{link.Now(), checked});
+  if (!checked)
+    return Ended(UpdateOutcome::kFirmwareFileProblem, problem);
+  presenter.ClearStatus();
+  link.Pause(protocol::kVersionRequestSettleMs);
+  link.port.PurgeInput();
+  link.port.WriteString(protocol::kVersionRequest);
 
-  if (const Failure failure = IdentifyBootLoader(context))
-    return Failed(context, failure);
-  const PageLoop loop = SendPages(context);
+  if (const Failure failure = IdentifyBootLoader(link, presenter))
+    return Failed(presenter, failure);
+  const PageLoop loop = SendPages(link, presenter, job.pageImage);
   if (!loop.imageUsable)
-    return PageImageUnusable(context);
+    return PageImageUnusable(presenter);
   if (loop.failure != nullptr)
-    return Failed(context, loop.failure);
-  if (!SendEndMark(context))
-    return Failed(context, update_texts::kNoResponse);
-  return Succeeded(context);
+    return Failed(presenter, loop.failure);
+  if (!SendEndMark(link))
+    return Failed(presenter, update_texts::kNoResponse);
+  return Succeeded(link, presenter);
 }
 
 }  // namespace update

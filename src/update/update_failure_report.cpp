@@ -1,6 +1,6 @@
 #include <string>
 
-#include "core/control_ids.h"
+#include "core/device_names.h"
 #include "core/message_box.h"
 #include "core/support_contact.h"
 #include "update/update_procedure.h"
@@ -12,20 +12,20 @@ namespace {
 // call.
 std::string FailureReportTail() {
   return std::string("\n\n") + "Firmware update terminated.\n" + "\n" +
-         "If some of the hex file was transferred, the firmware in the " +
-         update_texts::kDeviceName + " may be corrupt.     \n" + "\n" +
-         "You should retry the firmware update procedure.\n" + "\n" +
-         "If you continue to have problems, contact Halvenmoor Systems for support.\n" +
-         "     Office hours " + support::kOfficeHours + "\n" + "     " + support::kTelephone +
-         "\n" + "     " + support::kEmail + "\n" + "     " + support::kWebHost + "\n" + "\n";
+         "If some of the hex file was transferred, the firmware in the " + device_names::kModule +
+         " may be corrupt.     \n" + "\n" + "You should retry the firmware update procedure.\n" +
+         "\n" + "If you continue to have problems, contact " + support::kCompany +
+         " for support.\n" + "     Office hours " + support::kOfficeHours + "\n" + "     " +
+         support::kTelephone + "\n" + "     " + support::kEmail + "\n" + "     " +
+         support::kWebHost + "\n" + "\n";
 }
 }  // namespace
 
-std::string ReportUpdateFailure(DialogControls& controls, const std::string& reason) {
+std::string ReportUpdateFailure(UpdatePresenter& presenter, const std::string& reason) {
   const std::string text = reason + FailureReportTail();
-  controls.SetText(ids::kResult, "");
-  controls.SetText(ids::kResult, update_texts::kFailedStatus);
-  controls.MessageBox(text, update_texts::kErrorTitle, mb::kIconExclamation);
+  presenter.ShowFailure({UpdateFailure::Kind::kTransfer,
+                         update_texts::kFailedStatus,
+                         {text, update_texts::kErrorTitle, mb::kIconExclamation}});
   return text;
 }
 

@@ -23,3 +23,19 @@ const char* OutcomeName(UpdateOutcome outcome) {
   }
   return "unknown";
 }
+
+const char* CancelReasonName(CancelReason reason) {
+  switch (reason) {
+    case CancelReason::kNone:
+      return "none";
+    case CancelReason::kOperator:
+      return "operator";
+    case CancelReason::kSetupTimeout:
+      return "setup_timeout";
+    case CancelReason::kRefused:
+      return "refused";
+    case CancelReason::kLinkCut:
+      return "link_cut";
+  }
+  return "unknown";
+}

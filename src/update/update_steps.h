@@ -2,7 +2,9 @@
 #include <cstdint>
 #include <string>
 
-#include "update/update_context.h"
+#include "update/link_context.h"
+#include "update/setup_report.h"
+#include "update/update_presenter.h"
 
 // The steps RunUpdate is made of, each in a file of its own.
 namespace update {
@@ -13,11 +15,11 @@ struct BaseStationSearch {
   Result result = Result::kNotFound;
   uint32_t baud = 0;
 };
-BaseStationSearch FindBaseStation(UpdateContext& context, int port);
+BaseStationSearch FindBaseStation(LinkContext& link, int port);
 
 // "<RP" and the three frames: the base station relays to its radio, which listens on the
 // boot loader network and passes bytes transparently.
-void StartBootLoaderRelay(UpdateContext& context);
+void StartBootLoaderRelay(LinkContext& link);
 
 // Where the base station is when the update lets it go.
 enum class LinkState {
@@ -27,30 +29,22 @@ enum class LinkState {
 };
 // Ends the relay or the report where one is on, releases the base station ("<W") and closes
 // the port.
-void RestoreBaseStation(UpdateContext& context, LinkState state);
-
-// The module's control parameters as the radio commands use them.
-struct ModuleParameters {
-  char moduleIdField[7] = {};  // NUL-padded; the "<@:P" commands send the first 6 bytes
-  uint8_t serialHigh[4] = {};
-  uint8_t serialLow[4] = {};
-  uint8_t panId[2] = {};
-  uint8_t channel = 0;
-};
+void RestoreBaseStation(LinkContext& link, LinkState state);
 
 // Both radios pointed at each other through the base station, and the module sent into its
 // boot loader. False at the first reply that is not accepted.
-bool ConfigureRadios(UpdateContext& context, const ModuleParameters& module);
+bool ConfigureRadios(LinkContext& link, const ModuleParameters& module);
 
 // From the identified base station to a boot loader that answers its poll: found already
-// running, or the module's parameters learnt, both radios configured and the module started
-// in its boot loader. The control-parameter dialog and its wait cursor are this step's; the
-// base station is left for the caller to restore.
+// running, or the module's parameters learnt from its Setup report (the presenter asks the
+// operator), both radios configured and the module started in its boot loader. The base
+// station is left for the caller to restore.
 struct PreparedModule {
   enum class Result { kBootLoaderListening, kCancelled, kConfigurationFailed, kBootLoaderSilent };
   Result result = Result::kConfigurationFailed;
-  std::string moduleId;  // as the Setup report gave it
+  SetupAnswer answer;                  // when the Setup report was asked for
+  std::optional<ModuleReport> report;  // once Start Update took the four values
 };
-PreparedModule PrepareModule(UpdateContext& context);
+PreparedModule PrepareModule(LinkContext& link, UpdatePresenter& presenter);
 
 }  // namespace update

@@ -2,7 +2,6 @@
 
 // Texts of the update procedures, kept byte for byte (trailing blanks included).
 namespace update_texts {
-constexpr const char kDeviceName[] = "Korvane Quorvanta Module";
 constexpr const char kErrorTitle[] = "Firmware Update Error";
 constexpr const char kCompleteTitle[] = "Firmware Update Complete";
 constexpr const char kFifteenBlanks[] = "               ";

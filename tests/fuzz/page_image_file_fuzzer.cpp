@@ -22,7 +22,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   fixture.dir.Write(fixture.dlg->FirmwareFileName(), hex);
   fixture.controls.messageBoxes.clear();
 
-  const bool built = fixture.dlg->BuildPageImage().passed;
+  const bool built = fixture.dlg->BuildPageImage();
   const PageImageResult converted = ConvertHexTextToPageImage(hex);
   const bool fits = converted.valid && converted.PageCount() <= kMaxPageImagePages;
   FUZZ_CHECK(built == fits, "built exactly when the file is valid and fits the boot loader");

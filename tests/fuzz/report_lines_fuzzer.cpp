@@ -12,8 +12,8 @@
 #include "fuzz_check.h"
 #include "recording_controls.h"
 #include "serial/serial_port.h"
-#include "update/module_id_dlg.h"
-#include "update/module_id_texts.h"
+#include "ui/module_id_dlg.h"
+#include "update/setup_report_texts.h"
 #include "virtual_clock.h"
 
 namespace {
@@ -51,10 +51,10 @@ struct ReportModel {
     std::string value;
     bool received = false;
   };
-  Field fields[4] = {{module_id_texts::kModuleIdLabel, 6, ids::kModuleIdValue, {}},
-                     {module_id_texts::kNetworkSerialLabel, 17, ids::kNetworkSerialValue, {}},
-                     {module_id_texts::kPanIdLabel, 4, ids::kPanIdValue, {}},
-                     {module_id_texts::kRfChannelLabel, 2, ids::kRfChannelValue, {}}};
+  Field fields[4] = {{setup_report_texts::kModuleIdLabel, 6, ids::kModuleIdValue, {}},
+                     {setup_report_texts::kNetworkSerialLabel, 17, ids::kNetworkSerialValue, {}},
+                     {setup_report_texts::kPanIdLabel, 4, ids::kPanIdValue, {}},
+                     {setup_report_texts::kRfChannelLabel, 2, ids::kRfChannelValue, {}}};
   std::string line;
   uint8_t channel = 0;
 
@@ -105,8 +105,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
   CSerialPort port(device, clock);
   FUZZ_CHECK(port.Open(3, 9600, 'N', 8, 1) == 1, "the channel opens");
   RecordingControls controls;
-  CMobile_Module_ID_Dlg dialog(clock);
-  dialog.SetPort(throughTimer ? &port : nullptr);
+  SetupReport report(throughTimer ? &port : nullptr, clock, nullptr);
+  CMobile_Module_ID_Dlg dialog(clock, report);
   dialog.OnInitDialog(controls);
 
   ReportModel model;
@@ -119,27 +119,32 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
       dialog.OnTimer(CMobile_Module_ID_Dlg::kTimerId);
     }
   } else {
-    for (std::size_t i = 0; i < size; ++i) dialog.TakeReportByte(data[i]);
+    for (std::size_t i = 0; i < size; ++i) report.TakeByte(data[i]);
   }
 
   uint8_t bits = 0;
   for (int i = 0; i < 4; ++i) {
     const ReportModel::Field& field = model.fields[i];
-    if (field.received) {
+    if (field.received)
       bits = static_cast<uint8_t>(bits | (1 << i));
+    if (!throughTimer)
+      continue;
+    if (field.received)
       FUZZ_CHECK(controls.GetText(field.control) == field.value, "the value is shown as received");
-    } else {
+    else
       FUZZ_CHECK(controls.History(field.control).empty(), "no value, nothing shown");
-    }
   }
-  FUZZ_CHECK(dialog.Received() == bits, "a bit for each value that arrived");
+  const char* moduleId = report.Value(SetupReport::Parameter::kModuleId);
+  FUZZ_CHECK(report.Received() == bits, "a bit for each value that arrived");
   if (model.fields[0].received)
-    FUZZ_CHECK(dialog.ModuleId() == model.fields[0].value, "the module ID is kept as received");
-  FUZZ_CHECK(std::strlen(dialog.ModuleId()) <= 6, "the module ID fits its field");
+    FUZZ_CHECK(moduleId == model.fields[0].value, "the module ID is kept as received");
+  FUZZ_CHECK(std::strlen(moduleId) <= 6, "the module ID fits its field");
   if (model.fields[3].received)
-    FUZZ_CHECK(dialog.ChannelNumber() == model.channel, "the channel is read as a decimal");
-  FUZZ_CHECK(controls.IsEnabled(ids::kStartUpdate) == model.All(),
-             "Start Update is enabled exactly when all four values arrived");
+    FUZZ_CHECK(report.Parameters().channel == model.channel, "the channel is read as a decimal");
+  FUZZ_CHECK(report.Complete() == model.All(), "complete exactly when all four values arrived");
+  if (throughTimer)
+    FUZZ_CHECK(controls.IsEnabled(ids::kStartUpdate) == model.All(),
+               "Start Update is enabled exactly when all four values arrived");
 
   dialog.OnCommand(ids::kStartUpdate);
   FUZZ_CHECK(controls.ended == model.All(), "Start Update ends the dialog only when complete");
@@ -156,10 +161,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size) {
         static_cast<uint8_t>(low >> 24),  static_cast<uint8_t>(low >> 16),
         static_cast<uint8_t>(low >> 8),   static_cast<uint8_t>(low),
         static_cast<uint8_t>(pan >> 8),   static_cast<uint8_t>(pan)};
-    FUZZ_CHECK(std::memcmp(dialog.NetworkSerial(), expected, 8) == 0,
+    const ModuleParameters& module = dialog.Parameters();
+    FUZZ_CHECK(std::memcmp(module.serialHigh, expected, 4) == 0 &&
+                   std::memcmp(module.serialLow, expected + 4, 4) == 0,
                "the network S/N halves are read as hexadecimal");
-    FUZZ_CHECK(std::memcmp(dialog.PanId(), expected + 8, 2) == 0, "the PAN ID is hexadecimal");
-    FUZZ_CHECK(std::strcmp(dialog.ModuleId(), model.fields[0].value.c_str()) == 0,
+    FUZZ_CHECK(std::memcmp(module.panId, expected + 8, 2) == 0, "the PAN ID is hexadecimal");
+    FUZZ_CHECK(std::strcmp(module.moduleIdField, model.fields[0].value.c_str()) == 0,
                "the module ID is handed on unchanged");
   }
   dialog.OnDestroy();

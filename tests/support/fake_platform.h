@@ -4,8 +4,8 @@
 #include <tuple>
 #include <vector>
 
+#include "serial/serial_port_list.h"
 #include "ui/companion_windows.h"
-#include "ui/serial_port_list.h"
 
 class ScriptedPortList : public SerialPortList {
  public:

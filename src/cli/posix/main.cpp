@@ -1,4 +1,4 @@
-// kqm-update: the firmware update on the console, over the same dialog logic as the Windows
+// kqm-update: the firmware update on the console, over the same update library as the Windows
 // program, with the Linux serial ports, profile file and clock.
 #include <unistd.h>
 
@@ -7,9 +7,10 @@
 #include <string>
 #include <vector>
 
+#include "console_commands.h"
 #include "console_options.h"
 #include "console_output.h"
-#include "console_session.h"
+#include "core/support_contact.h"
 #include "dev_serial_port_list.h"
 #include "file_profile.h"
 #include "interrupts.h"
@@ -18,10 +19,8 @@
 #include "program_version.h"
 #include "stdin_input.h"
 #include "termios_serial.h"
-#include "ui/companion_windows.h"
 
 namespace {
-constexpr const char kCompany[] = "Halvenmoor Systems";
 constexpr const char kVersion[] = PROGRAM_VERSION;
 
 // The program file's path, from the kernel rather than argv[0], so a program found on the
@@ -76,9 +75,8 @@ int main(int argc, char** argv) {
   SignalInterrupts interrupts;
   MonotonicClock clock;
   TermiosSerial serial([devices](int com) { return devices.DevicePath(com); });
-  FileProfile profile(FileProfile::DefaultPath(kCompany, programName));
+  FileProfile profile(FileProfile::DefaultPath(support::kCompany, programName));
   DevSerialPortList portList(devices);
-  NoCompanionWindows companion;
   StdinInput input;
   // --json: the event lines alone on standard output, everything else on standard error.
   ConsoleOutput output(options.json ? std::cerr : std::cout, std::cerr,
@@ -87,7 +85,6 @@ int main(int argc, char** argv) {
                                  serial,
                                  profile,
                                  portList,
-                                 companion,
                                  input,
                                  interrupts,
                                  output,

@@ -1,5 +1,5 @@
-// kqm-update.exe: the firmware update as a Windows console program, over the same dialog
-// logic as the Windows program, with the comm API, the registry and the tick counter.
+// kqm-update.exe: the firmware update as a Windows console program, over the same update
+// library as the Windows program, with the comm API, the registry and the tick counter.
 #include <io.h>
 
 #include <cstdio>
@@ -8,9 +8,9 @@
 #include <vector>
 
 #include "com_port_name.h"
+#include "console_commands.h"
 #include "console_options.h"
 #include "console_output.h"
-#include "console_session.h"
 #include "firmware_update_app.h"
 #include "interrupts.h"
 #include "program_version.h"
@@ -19,7 +19,6 @@
 #include "stdin_input.h"
 #include "win32_api.h"
 #include "win32_clock.h"
-#include "win32_companion_windows.h"
 #include "win32_serial_backend.h"
 
 namespace {
@@ -66,17 +65,21 @@ int main(int argc, char** argv) {
   Win32SerialBackend serial;
   RegistryProfileStore profile(CFirmwareUpdateApp::kRegistryKey, programName);
   RegistryPortList portList;
-  Win32CompanionWindows companion;
   StdinInput input;
   // --json: the event lines alone on standard output, everything else on standard error.
   ConsoleOutput output(options.json ? std::cerr : std::cout, std::cerr,
                        _isatty(_fileno(options.json ? stderr : stdout)) != 0);
-  ConsoleEnvironment environment{clock,         serial,
-                                 profile,       portList,
-                                 companion,     input,
-                                 interrupts,    output,
-                                 programName,   DirectoryOf(programPath),
-                                 nullptr,       options.json ? &std::cout : nullptr,
+  ConsoleEnvironment environment{clock,
+                                 serial,
+                                 profile,
+                                 portList,
+                                 input,
+                                 interrupts,
+                                 output,
+                                 programName,
+                                 DirectoryOf(programPath),
+                                 nullptr,
+                                 options.json ? &std::cout : nullptr,
                                  ComputerName()};
 
   return ToInt(RunConsoleCommand(environment, options, port));

@@ -3,7 +3,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/serial_port_list.h"
+#include "serial/serial_port_list.h"
 
 // COM numbering of the Linux serial devices. The numbers are fixed by device name, so a saved
 // port number keeps naming the same device whatever else is plugged in:

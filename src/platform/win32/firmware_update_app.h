@@ -1,6 +1,7 @@
 #pragma once
 #include <string>
 
+#include "core/support_contact.h"
 #include "win32_api.h"
 
 // The base name of the program file without its extension: the application's name, used as
@@ -11,7 +12,7 @@ std::string ApplicationNameFromModulePath(const std::string& modulePath);
 // directory and runs the main update dialog; when that dialog closes, the program ends.
 class CFirmwareUpdateApp {
  public:
-  static constexpr const char kRegistryKey[] = "Halvenmoor Systems";
+  static constexpr const char* kRegistryKey = support::kCompany;
 
   explicit CFirmwareUpdateApp(HINSTANCE instance) : instance_(instance) {}
   // Always FALSE: there is no message loop of the application's own.

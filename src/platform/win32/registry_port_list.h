@@ -2,7 +2,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/serial_port_list.h"
+#include "serial/serial_port_list.h"
 #include "win32_api.h"
 
 // The serial ports Windows lists: the values of HKLM\Hardware\DeviceMap\SERIALCOMM.

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <set>
+#include <tuple>
 
 #include "exit_codes.h"
 
@@ -36,7 +37,7 @@ TEST(ConsoleOptions, AcceptsEachCommandWithItsOptions) {
        false},
       {{"--list-ports"}, ConsoleCommand::kListPorts, "", "", "", "", false},
       // Help wins over everything else on the line, even over mistakes in combination.
-      {{"check", "--yes", "--help"}, ConsoleCommand::kHelp, "", "", "", "", true},
+      {{"check", "--yes", "--help"}, ConsoleCommand::kHelp, "", "", "", "", false},
       {{"--version"}, ConsoleCommand::kVersion, "", "", "", "", false},
   };
   for (const Accepted& c : cases) {
@@ -57,15 +58,19 @@ TEST(ConsoleOptions, RefusesMistakesWithAReason) {
       {{"--bogus"}, "unknown option --bogus"},
       {{"--port"}, "--port needs a value"},
       {{"--port="}, "--port needs a value"},
-      {{"--yes=1"}, "--yes takes no value"},
       {{"COM3"}, "unexpected argument \"COM3\""},
-      // "check" is a command only in first place.
-      {{"--yes", "check"}, "unexpected argument \"check\""},
+      {{"--yes", "check"}, "--yes does not apply to check"},
+      // Nothing may be given twice: which of two values was meant?
+      {{"--port", "COM3", "--port", "COM4"}, "--port may be given only once"},
+      {{"--yes", "-y"}, "--yes may be given only once"},
+      {{"--repeat", "--count", "2"}, "--repeat excludes --count"},
+      {{"--baud", "4800"}, "--baud: 4800: give one of 9600, 57600, 14400, 19200, 38400 or 115200"},
       {{"check", "--port", "COM3"}, "--port does not apply to check"},
       {{"check", "--trace", "t"}, "--trace does not apply to check"},
       {{"--image", "x.bin"}, "--image belongs to the check command"},
       {{"--list-ports", "--yes"}, "--yes does not apply to --list-ports"},
-      {{"check", "--list-ports"}, "check and --list-ports cannot be combined"},
+      {{"check", "--list-ports"}, "--list-ports does not apply to check"},
+      {{"--list-ports", "check"}, "check and --list-ports cannot be combined"},
   };
   for (const auto& [arguments, error] : cases) {
     SCOPED_TRACE(testing::PrintToString(arguments));
@@ -97,22 +102,28 @@ TEST(ExitCodes, EveryOutcomeHasItsOwnStatusAndOnlySuccessIsZero) {
   };
   std::set<int> seen;
   for (const auto& [outcome, code] : cases) {
-    EXPECT_EQ(ExitCodeFor(outcome, false), code);
+    UpdateResult result;
+    result.outcome = outcome;
+    EXPECT_EQ(ExitCodeFor(result), code);
     EXPECT_TRUE(seen.insert(ToInt(code)).second) << ToInt(code);
-    if (outcome != UpdateOutcome::kSuccess) {
-      EXPECT_NE(ToInt(ExitCodeFor(outcome, true)), 0);
-    }
   }
 }
 
-TEST(ExitCodes, ACutLinkIsACancelUnlessTheModuleWasAlreadyBeingWritten) {
-  EXPECT_EQ(ExitCodeFor(UpdateOutcome::kNoBaseStation, true), ExitCode::kCancelled);
-  EXPECT_EQ(ExitCodeFor(UpdateOutcome::kPortOpenFailed, true), ExitCode::kCancelled);
-  EXPECT_EQ(ExitCodeFor(UpdateOutcome::kConfigurationFailed, true), ExitCode::kCancelled);
-  EXPECT_EQ(ExitCodeFor(UpdateOutcome::kBootLoaderSilent, true), ExitCode::kCancelled);
-  // Partial firmware in the module: that must not look like a harmless cancel.
-  EXPECT_EQ(ExitCodeFor(UpdateOutcome::kTransferFailed, true), ExitCode::kTransfer);
-  // The module was updated before the cut: the update did succeed.
-  EXPECT_EQ(ExitCodeFor(UpdateOutcome::kSuccess, true), ExitCode::kSuccess);
+TEST(ExitCodes, WhyCancelUpdateWasTakenDecidesTheStatus) {
+  const std::tuple<UpdateOutcome, CancelReason, ExitCode> cases[] = {
+      {UpdateOutcome::kCancelled, CancelReason::kOperator, ExitCode::kCancelled},
+      {UpdateOutcome::kCancelled, CancelReason::kSetupTimeout, ExitCode::kSetupTimeout},
+      // A module turned down is recorded as skipped: no failure.
+      {UpdateOutcome::kCancelled, CancelReason::kRefused, ExitCode::kSuccess},
+      // A link the user cut is a cancel, whatever failure the procedure ran into after it.
+      {UpdateOutcome::kNoBaseStation, CancelReason::kLinkCut, ExitCode::kCancelled},
+      {UpdateOutcome::kTransferFailed, CancelReason::kLinkCut, ExitCode::kCancelled},
+  };
+  for (const auto& [outcome, reason, code] : cases) {
+    UpdateResult result;
+    result.outcome = outcome;
+    result.cancel = reason;
+    EXPECT_EQ(ExitCodeFor(result), code) << CancelReasonName(reason);
+  }
 }
 }  // namespace

@@ -1,4 +1,4 @@
-#include "update/module_id_dlg.h"
+#include "ui/module_id_dlg.h"
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include "core/message_box.h"
 #include "headless_dialog_host.h"
 #include "scripted_serial.h"
-#include "update/module_id_texts.h"
+#include "update/setup_report_texts.h"
 
 namespace {
 
@@ -19,10 +19,19 @@ const std::string kPanLine = "  PAN ID................  3332\r";
 const std::string kChannelLine = "  RF Channel............  15\r";
 const std::string kReport = kModuleLine + kSerialLine + kPanLine + kChannelLine;
 
+// Bytes fed to a Setup report reader as they would arrive, with no channel behind it.
+void Feed(SetupReport& report, const std::string& bytes) {
+  for (char ch : bytes) report.TakeByte(static_cast<uint8_t>(ch));
+}
+
 struct ModuleIdDialogTest : ::testing::Test {
-  ModuleIdDialogTest() : device(clock), port(device, clock), host(clock), dialog(clock) {
+  ModuleIdDialogTest()
+      : device(clock),
+        port(device, clock),
+        host(clock),
+        report(&port, clock, nullptr),
+        dialog(clock, report) {
     EXPECT_EQ(port.Open(3, 9600, 'N', 8, 1), 1);
-    dialog.SetPort(&port);
   }
   // Runs the dialog; the user presses `button` once `pressAfterMs` have passed.
   int Run(int button, uint32_t pressAfterMs) {
@@ -36,14 +45,14 @@ struct ModuleIdDialogTest : ::testing::Test {
   ScriptedSerial device;
   CSerialPort port;
   HeadlessDialogHost host;
+  SetupReport report;
   CMobile_Module_ID_Dlg dialog;
 };
 
-TEST_F(ModuleIdDialogTest, OpensWithInstructionsAndAsksForTheReport) {
+TEST_F(ModuleIdDialogTest, OpensWithInstructionsAndWaitsForTheReport) {
   EXPECT_EQ(Run(mb::kIdCancel, 0), mb::kIdCancel);
   RecordingControls& c = *host.last;
-  EXPECT_EQ(c.GetText(ids::kModuleInstructions), module_id_texts::kInstructions);
-  EXPECT_EQ(device.written, "<RS");
+  EXPECT_EQ(c.GetText(ids::kModuleInstructions), setup_report_texts::kInstructions);
   EXPECT_FALSE(c.IsEnabled(ids::kStartUpdate));
   EXPECT_TRUE(c.timers.empty());  // stopped when the window went
 }
@@ -57,12 +66,15 @@ TEST_F(ModuleIdDialogTest, FourValuesEnableStartUpdateAndAreConverted) {
   EXPECT_EQ(c.GetText(ids::kPanIdValue), "3332");
   EXPECT_EQ(c.GetText(ids::kRfChannelValue), "15");
   EXPECT_EQ(c.GetText(ids::kSetupPrompt), "");
-  EXPECT_STREQ(dialog.ModuleId(), "123456");
-  const std::vector<uint8_t> serial(dialog.NetworkSerial(), dialog.NetworkSerial() + 8);
-  EXPECT_EQ(serial, (std::vector<uint8_t>{0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77}));
-  EXPECT_EQ(dialog.PanId()[0], 0x33);
-  EXPECT_EQ(dialog.PanId()[1], 0x32);
-  EXPECT_EQ(dialog.ChannelNumber(), 15);
+  const ModuleParameters& module = dialog.Parameters();
+  EXPECT_STREQ(module.moduleIdField, "123456");
+  EXPECT_EQ(std::vector<uint8_t>(module.serialHigh, module.serialHigh + 4),
+            (std::vector<uint8_t>{0x00, 0x11, 0x22, 0x33}));
+  EXPECT_EQ(std::vector<uint8_t>(module.serialLow, module.serialLow + 4),
+            (std::vector<uint8_t>{0x44, 0x55, 0x66, 0x77}));
+  EXPECT_EQ(module.panId[0], 0x33);
+  EXPECT_EQ(module.panId[1], 0x32);
+  EXPECT_EQ(module.channel, 15);
 }
 
 TEST_F(ModuleIdDialogTest, LinesThatCarryNoUsableValueAreDropped) {
@@ -77,19 +89,17 @@ TEST_F(ModuleIdDialogTest, LinesThatCarryNoUsableValueAreDropped) {
       {"line longer than 99 characters", std::string(120, 'x') + "\r"},
   };
   for (const auto& c : cases) {
-    CMobile_Module_ID_Dlg d(clock);
-    RecordingControls controls;
-    d.OnInitDialog(controls);
-    for (char ch : c.line) d.TakeReportByte(static_cast<uint8_t>(ch));
-    EXPECT_EQ(d.Received(), 0) << c.name;
-    EXPECT_EQ(controls.GetText(ids::kModuleIdValue), "") << c.name;
+    SetupReport r(nullptr, clock, nullptr);
+    Feed(r, c.line);
+    EXPECT_EQ(r.Received(), 0) << c.name;
+    EXPECT_STREQ(r.Value(SetupReport::Parameter::kModuleId), "") << c.name;
   }
 }
 
 TEST_F(ModuleIdDialogTest, CarriageReturnLineFeedSpoilsTheNextLine) {
   device.Arrive("  Module ID.............  123456\r\n  PAN ID................  3332\r");
   Run(mb::kIdCancel, 200);
-  EXPECT_EQ(dialog.Received(), 1);
+  EXPECT_EQ(report.Received(), 1);
   EXPECT_EQ(host.last->GetText(ids::kPanIdValue), "");
 }
 
@@ -99,13 +109,13 @@ TEST_F(ModuleIdDialogTest, TooLongValueKeepsTheEarlierOne) {
   RecordingControls& c = *host.last;
   EXPECT_EQ(c.GetText(ids::kModuleIdValue), "123456");
   EXPECT_FALSE(c.IsEnabled(ids::kStartUpdate));  // three of four
-  EXPECT_EQ(c.GetText(ids::kSetupPrompt), module_id_texts::kPrompt);
+  EXPECT_EQ(c.GetText(ids::kSetupPrompt), setup_report_texts::kPrompt);
 }
 
 TEST_F(ModuleIdDialogTest, HundredCharactersWithoutReturnAreDroppedAndCollectingStartsAgain) {
   device.Arrive(std::string(100, '#') + kReport);
   EXPECT_EQ(Run(ids::kStartUpdate, 0), mb::kIdOk);
-  EXPECT_EQ(dialog.Received(), CMobile_Module_ID_Dlg::kAllReceived);
+  EXPECT_EQ(report.Received(), SetupReport::kAllReceived);
 }
 
 TEST_F(ModuleIdDialogTest, ChannelIsReadAsDecimalAndTruncatedToEightBits) {
@@ -114,14 +124,10 @@ TEST_F(ModuleIdDialogTest, ChannelIsReadAsDecimalAndTruncatedToEightBits) {
     uint8_t channel;
   } cases[] = {{"15", 15}, {"0E", 0}, {"0F", 0}, {" 9", 9}, {"-1", 255}, {"C", 0}};
   for (const auto& c : cases) {
-    CMobile_Module_ID_Dlg d(clock);
-    RecordingControls controls;
-    d.OnInitDialog(controls);
-    for (char ch : std::string("  RF Channel............  ") + c.text + "\r") {
-      d.TakeReportByte(static_cast<uint8_t>(ch));
-    }
-    EXPECT_EQ(d.ChannelNumber(), c.channel) << c.text;
-    EXPECT_EQ(controls.GetText(ids::kRfChannelValue), c.text);
+    SetupReport r(nullptr, clock, nullptr);
+    Feed(r, std::string("  RF Channel............  ") + c.text + "\r");
+    EXPECT_EQ(r.Parameters().channel, c.channel) << c.text;
+    EXPECT_STREQ(r.Value(SetupReport::Parameter::kRfChannel), c.text);
   }
 }
 
@@ -129,9 +135,9 @@ TEST_F(ModuleIdDialogTest, PromptFlashesOnForOneAndAHalfSecondsOffForAQuarter) {
   Run(mb::kIdCancel, 5000);
   const auto& history = host.last->History(ids::kSetupPrompt);
   ASSERT_GE(history.size(), 5u);
-  EXPECT_EQ(history[0], module_id_texts::kPrompt);  // at the first tick
+  EXPECT_EQ(history[0], setup_report_texts::kPrompt);  // at the first tick
   for (std::size_t i = 0; i < history.size(); ++i) {
-    EXPECT_EQ(history[i], i % 2 == 0 ? module_id_texts::kPrompt : "") << i;
+    EXPECT_EQ(history[i], i % 2 == 0 ? setup_report_texts::kPrompt : "") << i;
   }
   // One cycle is a little over 1750 ms: in 5 s the prompt changes five or six times.
   EXPECT_LE(history.size(), 6u);
@@ -167,18 +173,20 @@ TEST(ModuleIdNumbers, HexadecimalReadingIsLenient) {
 
 TEST(ModuleIdNumbers, StartUpdateConvertsShortAndOddTexts) {
   VirtualClock clock;
-  CMobile_Module_ID_Dlg d(clock);
+  SetupReport r(nullptr, clock, nullptr);
+  CMobile_Module_ID_Dlg d(clock, r);
   RecordingControls controls;
   d.OnInitDialog(controls);
-  const std::string lines = std::string("  Module ID.............  A\r") +
-                            "  Network S/N...........  1A\r" + "  PAN ID................  fFfF\r" +
-                            "  RF Channel............  7\r";
-  for (char ch : lines) d.TakeReportByte(static_cast<uint8_t>(ch));
+  Feed(r, std::string("  Module ID.............  A\r") + "  Network S/N...........  1A\r" +
+              "  PAN ID................  fFfF\r" + "  RF Channel............  7\r");
   d.OnCommand(ids::kStartUpdate);
-  const std::vector<uint8_t> serial(d.NetworkSerial(), d.NetworkSerial() + 8);
-  EXPECT_EQ(serial, (std::vector<uint8_t>{0, 0, 0, 0x1A, 0, 0, 0, 0}));
-  EXPECT_EQ(d.PanId()[0], 0xFF);
-  EXPECT_EQ(d.PanId()[1], 0xFF);
+  const ModuleParameters& module = d.Parameters();
+  EXPECT_EQ(std::vector<uint8_t>(module.serialHigh, module.serialHigh + 4),
+            (std::vector<uint8_t>{0, 0, 0, 0x1A}));
+  EXPECT_EQ(std::vector<uint8_t>(module.serialLow, module.serialLow + 4),
+            (std::vector<uint8_t>{0, 0, 0, 0}));
+  EXPECT_EQ(module.panId[0], 0xFF);
+  EXPECT_EQ(module.panId[1], 0xFF);
   EXPECT_EQ(controls.endResult, mb::kIdOk);
 }
 

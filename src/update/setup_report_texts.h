@@ -1,7 +1,8 @@
 #pragma once
 
-// Texts of the control-parameter dialog ("&&" shows as one ampersand).
-namespace module_id_texts {
+// Texts of the Setup report prompt ("&&" shows as one ampersand) and the labels of the
+// report's lines.
+namespace setup_report_texts {
 constexpr const char kInstructions[] =
     "The Quorvanta Mobile Module must be in the Setup mode to update the firmware.\n"
     "To put the Mobile module into the Setup mode, follow the steps below.\n"
@@ -23,4 +24,4 @@ constexpr const char kModuleIdLabel[] = "  Module ID.............  ";
 constexpr const char kNetworkSerialLabel[] = "  Network S/N...........  ";
 constexpr const char kPanIdLabel[] = "  PAN ID................  ";
 constexpr const char kRfChannelLabel[] = "  RF Channel............  ";
-}  // namespace module_id_texts
+}  // namespace setup_report_texts

@@ -1,12 +1,9 @@
-#include "console_dialog_host.h"
+#include "setup_prompt.h"
 
 #include <gtest/gtest.h>
 
 #include "console_fakes.h"
-#include "core/control_ids.h"
-#include "core/message_box.h"
 #include "scripted_serial.h"
-#include "update/module_id_dlg.h"
 
 namespace {
 constexpr const char kReport[] =
@@ -16,33 +13,33 @@ constexpr const char kReport[] =
     "  PAN ID................  3332\r"
     "  RF Channel............  15\r";
 
-// The control-parameter dialog on a scripted serial line, hosted by the console.
+// The console's Setup report prompt on a scripted serial line.
 struct HostFixture {
-  explicit HostFixture(bool yes) : serial(clock), port(serial, clock), dialog(clock) {
+  explicit HostFixture(bool yes)
+      : serial(clock), port(serial, clock), report(&port, clock, nullptr) {
     EXPECT_EQ(port.Open(3, 9600, 'N', 8, 1), 1);
-    dialog.SetPort(&port);
-    host = std::make_unique<ConsoleDialogHost>(clock, captured.output, input, interrupts, yes);
+    host = std::make_unique<SetupPrompt>(clock, captured.output, input, interrupts, yes);
   }
+  bool Ask() { return host->Ask(report).start; }
   VirtualClock clock;
   ScriptedSerial serial;
   CSerialPort port;
-  CMobile_Module_ID_Dlg dialog;
+  SetupReport report;
   ScriptedInput input{clock};
   ScriptedInterrupts interrupts;
   CapturedOutput captured;
-  std::unique_ptr<ConsoleDialogHost> host;
+  std::unique_ptr<SetupPrompt> host;
 };
 
-TEST(ConsoleDialogHost, WithYesStartsOnceAllFourValuesHaveArrived) {
+TEST(SetupPrompt, WithYesStartsOnceAllFourValuesHaveArrived) {
   HostFixture f(true);
   f.serial.Arrive(kReport, 3000, 1);
   const uint32_t opened = f.clock.Now();
-  EXPECT_EQ(f.host->RunModal(f.dialog), mb::kIdOk);
+  EXPECT_TRUE(f.Ask());
   EXPECT_GE(f.clock.Now() - opened, 3000u);
   EXPECT_LT(f.clock.Now() - opened, 3300u);
-  EXPECT_EQ(f.serial.written, "<RS");
-  EXPECT_STREQ(f.dialog.ModuleId(), "123456");
-  EXPECT_EQ(f.dialog.ChannelNumber(), 15);
+  EXPECT_STREQ(f.report.Value(SetupReport::Parameter::kModuleId), "123456");
+  EXPECT_EQ(f.report.Parameters().channel, 15);
   EXPECT_EQ(f.input.waits, 0) << "--yes never reads standard input";
 
   const std::string out = f.captured.out.str();
@@ -64,7 +61,7 @@ TEST(ConsoleDialogHost, WithYesStartsOnceAllFourValuesHaveArrived) {
   EXPECT_EQ(f.captured.err.str(), "");
 }
 
-TEST(ConsoleDialogHost, EnterStartsOnlyOnceTheValuesAreComplete) {
+TEST(SetupPrompt, EnterStartsOnlyOnceTheValuesAreComplete) {
   HostFixture f(false);
   f.serial.Arrive(kReport, 2000, 1);
   const uint32_t opened = f.clock.Now();
@@ -78,7 +75,7 @@ TEST(ConsoleDialogHost, EnterStartsOnlyOnceTheValuesAreComplete) {
     }
     return ConsoleInput::Event::kNone;
   };
-  EXPECT_EQ(f.host->RunModal(f.dialog), mb::kIdOk);
+  EXPECT_TRUE(f.Ask());
   EXPECT_EQ(lines, 2);
   EXPECT_GE(f.clock.Now() - opened, 4000u);
   const std::string out = f.captured.out.str();
@@ -86,7 +83,7 @@ TEST(ConsoleDialogHost, EnterStartsOnlyOnceTheValuesAreComplete) {
   EXPECT_LT(out.find("Press Enter to start the update"), out.find("Starting the update."));
 }
 
-TEST(ConsoleDialogHost, EndOfInputOrCtrlCCancels) {
+TEST(SetupPrompt, EndOfInputOrCtrlCCancels) {
   struct Case {
     bool yes;
     bool endOfInput;
@@ -105,7 +102,7 @@ TEST(ConsoleDialogHost, EndOfInputOrCtrlCCancels) {
     if (c.endOfInput)
       f.input.script = [](uint32_t) { return ConsoleInput::Event::kEnd; };
     f.interrupts.count = [&c] { return c.interrupts; };
-    EXPECT_EQ(f.host->RunModal(f.dialog), mb::kIdCancel);
+    EXPECT_FALSE(f.Ask());
     const std::string out = f.captured.out.str();
     EXPECT_NE(out.find(c.said), std::string::npos) << out;
     EXPECT_EQ(out.find("starting the update"), std::string::npos);
@@ -113,13 +110,13 @@ TEST(ConsoleDialogHost, EndOfInputOrCtrlCCancels) {
   }
 }
 
-TEST(ConsoleDialogHost, FlashingPromptIsSaidOnceAndTheTimerKeepsItsPeriod) {
+TEST(SetupPrompt, FlashingPromptIsSaidOnceAndTheReportReadEveryTenMilliseconds) {
   HostFixture f(false);
   const uint32_t opened = f.clock.Now();
   f.input.script = [&](uint32_t now) {
     return now - opened >= 5000 ? ConsoleInput::Event::kEnd : ConsoleInput::Event::kNone;
   };
-  f.host->RunModal(f.dialog);
+  f.Ask();
   const std::string out = f.captured.out.str();
   const std::string prompt = "Press & release the Setup button on Mobile Module.\n";
   EXPECT_NE(out.find(prompt), std::string::npos) << out;

@@ -1,4 +1,4 @@
-#include "console_session.h"
+#include "console_commands.h"
 
 #include <gtest/gtest.h>
 
@@ -55,7 +55,7 @@ struct Session {
     }
     ports.SetPorts({"COM1", "COM3"});
     environment = std::make_unique<ConsoleEnvironment>(ConsoleEnvironment{
-        clock, *serial, profile, ports, companion, input, interrupts, captured.output, "kqm-update",
+        clock, *serial, profile, ports, input, interrupts, captured.output, "kqm-update",
         firmware.WithSeparator(),
         [](int port) { return port == 3 ? std::string("/dev/simulated") : std::string(); }});
   }
@@ -77,7 +77,6 @@ struct Session {
   std::unique_ptr<sim::InProcessSerial> serial;
   MemoryProfile profile;
   ScriptedPortList ports;
-  NoCompanionWindows companion;
   ScriptedInput input{clock};
   ScriptedInterrupts interrupts;
   CapturedOutput captured;
@@ -198,7 +197,7 @@ TEST(ConsoleSession, EveryFailureHasItsExitStatusAndItsMessageOnStandardError) {
 TEST(ConsoleSession, SecondCtrlCDuringTheTransferCutsTheLinkAndStillClosesThePort) {
   Session s;
   s.interrupts.count = [&s] { return s.devices->PageFrames().size() >= 3 ? 2 : 0; };
-  EXPECT_EQ(s.Update(), ExitCode::kTransfer);
+  EXPECT_EQ(s.Update(), ExitCode::kCancelled);
   EXPECT_FALSE(s.serial->IsOpen());
   EXPECT_EQ(s.serial->GetCounters().closes, s.serial->GetCounters().opens);
   EXPECT_EQ(s.devices->PageFrames().size(), 3u) << "nothing is sent after the cut";
@@ -206,7 +205,7 @@ TEST(ConsoleSession, SecondCtrlCDuringTheTransferCutsTheLinkAndStillClosesThePor
   EXPECT_FALSE(s.firmware.Exists("Hex.tmp"));
   EXPECT_NE(s.Err().find("The serial link was cut on request; the port has been closed."),
             std::string::npos);
-  EXPECT_NE(s.Err().find("Exit status 8: the transfer failed"), std::string::npos);
+  EXPECT_NE(s.Err().find("Exit status 9: cancelled"), std::string::npos);
 }
 
 TEST(ConsoleSession, ACutBeforeTheModuleIsTouchedIsACancel) {

@@ -1,0 +1,20 @@
+#pragma once
+#include "console_environment.h"
+#include "console_options.h"
+#include "exit_codes.h"
+
+// The update: the firmware, the port (`port`, 1 to 21, or 0 for the saved or lowest one), the
+// Setup report prompt and the transfer; the exit status tells how it ended. With --repeat or
+// --count, one module after another (production_loop.h).
+ExitCode RunUpdateCommand(ConsoleEnvironment& environment, const ConsoleOptions& options, int port);
+
+// check: the description file and the HEX file, as an update would check and convert them,
+// without a port; writes the page image to options.imageFile when given.
+ExitCode RunCheckCommand(ConsoleEnvironment& environment, const ConsoleOptions& options);
+
+// --list-ports: the COM ports the system lists, the saved one marked.
+ExitCode RunListPortsCommand(ConsoleEnvironment& environment);
+
+// The command the options name: update, check or list the ports.
+ExitCode RunConsoleCommand(ConsoleEnvironment& environment, const ConsoleOptions& options,
+                           int port);

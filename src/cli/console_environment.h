@@ -1,0 +1,39 @@
+#pragma once
+#include <functional>
+#include <ostream>
+#include <string>
+
+#include "console_input.h"
+#include "console_output.h"
+#include "core/clock.h"
+#include "core/profile_store.h"
+#include "serial/serial_backend.h"
+#include "serial/serial_port_list.h"
+
+// What the console commands need from the platform: how the program reaches the world.
+struct ConsoleEnvironment {
+  Clock& clock;
+  SerialBackend& serial;
+  ProfileStore& profile;
+  SerialPortList& portList;
+  ConsoleInput& input;
+  const InterruptCounter& interrupts;
+  ConsoleOutput& output;
+  // The program file's name without extension: the profile's name.
+  std::string applicationName;
+  // The program's own directory with its trailing separator, or empty.
+  std::string programDirectory;
+  // The device behind COMn, for the messages (empty where the name says it all).
+  std::function<std::string(int port)> describePort;
+  // --json: where the event lines go (standard output; `output` then writes to standard
+  // error only).
+  std::ostream* jsonOut = nullptr;
+  // This computer's name, for the report records.
+  std::string hostName{};
+};
+
+// A directory as the commands use it: with its trailing separator ("" stays "").
+std::string WithTrailingSeparator(const std::string& directory);
+
+// "COM3", or "COM3 (/dev/ttyUSB2)" where a device stands behind the name.
+std::string PortName(const ConsoleEnvironment& environment, int port);
