@@ -16,6 +16,11 @@ bool CuttableSerial::Write(const uint8_t* data, uint32_t length) {
   return !isCut_() && inner_.Write(data, length);
 }
 
+void CuttableSerial::WaitForInput(uint32_t milliseconds) {
+  if (!isCut_())
+    inner_.WaitForInput(milliseconds);
+}
+
 bool CuttableSerial::PurgeInput() {
   return isCut_() || inner_.PurgeInput();
 }

@@ -19,6 +19,8 @@ class CuttableSerial : public SerialBackend {
   uint32_t Read(uint8_t* buffer, uint32_t max) override;
   bool Write(const uint8_t* data, uint32_t length) override;
   bool PurgeInput() override;
+  // Once cut, nothing comes: the waits end at once.
+  void WaitForInput(uint32_t milliseconds) override;
 
  private:
   SerialBackend& inner_;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <nlohmann/json.hpp>
 
+#include "firmware/hex_page_image.h"
 #include "text_fields.h"
 
 namespace {
@@ -53,7 +54,7 @@ Json RecordJson(const ModuleRecord& record) {
           : Json(*std::max_element(link.roundTripsMs.begin(), link.roundTripsMs.end()));
   json["transfer_bytes_per_s"] =
       transferred && link.spanMs != 0
-          ? Json(static_cast<double>(link.accepted) * 256 * 1000 / link.spanMs)
+          ? Json(static_cast<double>(link.accepted * kPageSize) * 1000 / link.spanMs)
           : Json(nullptr);
   json["search_ms"] = facts.phases.search;
   json["setup_wait_ms"] = facts.phases.setupWait;

@@ -2,14 +2,13 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <type_traits>
 
+#include "firmware/hex_page_image.h"
 #include "sha256.h"
 #include "update/link_protocol.h"
 
 namespace {
 constexpr double kBitsPerByte = 10;  // start bit, 8 data bits, stop bit
-constexpr int kPageBytes = 256;
 
 std::string Number(double value) {
   char text[32];
@@ -59,71 +58,91 @@ void ModuleStatistics::Enter(Phase next, uint32_t tick) {
 }
 
 void ModuleStatistics::OnUpdateEvent(const UpdateEvent& event) {
-  namespace ev = update_events;
   std::visit(
       [this](const auto& e) {
-        using Event = std::decay_t<decltype(e)>;
-        if constexpr (std::is_same_v<Event, ev::UpdateStarted>) {
-          run_ = Run();
-          run_.facts.started = true;
-          run_.facts.start = std::chrono::system_clock::now();
-          run_.startTick = e.tick;
-          Enter(Phase::kSearch, e.tick);
-        } else if constexpr (std::is_same_v<Event, ev::PageImageBuilt>) {
-          run_.facts.imagePages = static_cast<int>(e.pages);
-          if (const auto digest = Sha256(e.image))
-            run_.facts.imageSha256 = Sha256Hex(*digest);
-        } else if constexpr (std::is_same_v<Event, ev::BaudRateTried>) {
-          if (e.answered) {
-            run_.facts.baud = e.baud;
-            // The identification line without the CR it begins with and the line end.
-            std::string line = e.reply.substr(e.reply.empty() || e.reply[0] != '\r' ? 0 : 1);
-            while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
-            run_.facts.baseStationId = line;
-            Enter(Phase::kRadioSetup, e.tick);
-          }
-        } else if constexpr (std::is_same_v<Event, ev::BootLoaderPolled>) {
-          if (e.poll == 1 && e.answered)
-            run_.facts.moduleSeen = true;
-          if (e.poll == 2)
-            Enter(Phase::kTransfer, e.tick);
-        } else if constexpr (std::is_same_v<Event, ev::ParameterDialogOpened>) {
-          Enter(Phase::kSetupWait, e.tick);
-        } else if constexpr (std::is_same_v<Event, ev::ParameterReceived>) {
-          run_.facts.moduleSeen = true;
-          ParameterSlot(run_.facts, e.parameter) = e.text;
-        } else if constexpr (std::is_same_v<Event, ev::ParameterDialogClosed>) {
-          Enter(Phase::kRadioSetup, e.tick);
-        } else if constexpr (std::is_same_v<Event, ev::BootLoaderIdentified>) {
-          run_.facts.bootLoader = e.text;
-        } else if constexpr (std::is_same_v<Event, ev::PageFrameSent>) {
-          FrameSent(e);
-        } else if constexpr (std::is_same_v<Event, ev::PageReplied>) {
-          if (e.reply == ev::Reply::kByte) {
-            run_.facts.link.roundTripsMs.push_back(e.roundTripMs);
-            if (e.byte == protocol::kPageAccepted)
-              ++run_.facts.link.accepted;
-          }
-          run_.facts.link.spanMs = e.tick - run_.firstFrameTick;
-        } else if constexpr (std::is_same_v<Event, ev::EndMarkSent>) {
-          Enter(Phase::kRestore, e.tick);
-        } else if constexpr (std::is_same_v<Event, ev::BaseStationRestored>) {
-          // A run that broke off began its restore after the last thing it did.
-          if (run_.phase != Phase::kRestore)
-            Enter(Phase::kRestore, run_.lastTick);
-          Enter(Phase::kNone, e.tick);
-        } else if constexpr (std::is_same_v<Event, ev::UpdateFinished>) {
-          Enter(Phase::kNone, e.tick);
-          run_.facts.durationMs = e.tick - run_.startTick;
-          run_.facts.outcome = e.outcome;
-          run_.facts.message = e.outcome == UpdateOutcome::kSuccess ? "" : e.message;
-        }
+        Take(e);
         run_.lastTick = e.tick;
       },
       event);
 }
 
-void ModuleStatistics::FrameSent(const update_events::PageFrameSent& sent) {
+void ModuleStatistics::Take(const update_events::UpdateStarted& e) {
+  run_ = Run();
+  run_.facts.started = true;
+  run_.facts.start = std::chrono::system_clock::now();
+  run_.startTick = e.tick;
+  Enter(Phase::kSearch, e.tick);
+}
+
+void ModuleStatistics::Take(const update_events::PageImageBuilt& e) {
+  run_.facts.imagePages = static_cast<int>(e.pages);
+  if (const auto digest = Sha256(e.image))
+    run_.facts.imageSha256 = Sha256Hex(*digest);
+}
+
+void ModuleStatistics::Take(const update_events::BaudRateTried& e) {
+  if (!e.answered)
+    return;
+  run_.facts.baud = e.baud;
+  // The identification line without the CR it begins with and the line end.
+  std::string line = e.reply.substr(e.reply.empty() || e.reply[0] != '\r' ? 0 : 1);
+  while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.pop_back();
+  run_.facts.baseStationId = line;
+  Enter(Phase::kRadioSetup, e.tick);
+}
+
+void ModuleStatistics::Take(const update_events::BootLoaderPolled& e) {
+  if (e.poll == 1 && e.answered)
+    run_.facts.moduleSeen = true;
+  if (e.poll == 2)
+    Enter(Phase::kTransfer, e.tick);
+}
+
+void ModuleStatistics::Take(const update_events::ParameterDialogOpened& e) {
+  Enter(Phase::kSetupWait, e.tick);
+}
+
+void ModuleStatistics::Take(const update_events::ParameterReceived& e) {
+  run_.facts.moduleSeen = true;
+  ParameterSlot(run_.facts, e.parameter) = e.text;
+}
+
+void ModuleStatistics::Take(const update_events::ParameterDialogClosed& e) {
+  Enter(Phase::kRadioSetup, e.tick);
+}
+
+void ModuleStatistics::Take(const update_events::BootLoaderIdentified& e) {
+  run_.facts.bootLoader = e.text;
+}
+
+void ModuleStatistics::Take(const update_events::PageReplied& e) {
+  if (e.reply == update_events::Reply::kByte) {
+    run_.facts.link.roundTripsMs.push_back(e.roundTripMs);
+    if (e.byte == protocol::kPageAccepted)
+      ++run_.facts.link.accepted;
+  }
+  run_.facts.link.spanMs = e.tick - run_.firstFrameTick;
+}
+
+void ModuleStatistics::Take(const update_events::EndMarkSent& e) {
+  Enter(Phase::kRestore, e.tick);
+}
+
+void ModuleStatistics::Take(const update_events::BaseStationRestored& e) {
+  // A run that broke off began its restore after the last thing it did.
+  if (run_.phase != Phase::kRestore)
+    Enter(Phase::kRestore, run_.lastTick);
+  Enter(Phase::kNone, e.tick);
+}
+
+void ModuleStatistics::Take(const update_events::UpdateFinished& e) {
+  Enter(Phase::kNone, e.tick);
+  run_.facts.durationMs = e.tick - run_.startTick;
+  run_.facts.outcome = e.outcome;
+  run_.facts.message = e.outcome == UpdateOutcome::kSuccess ? "" : e.message;
+}
+
+void ModuleStatistics::Take(const update_events::PageFrameSent& sent) {
   LinkFigures& link = run_.facts.link;
   if (link.frames++ == 0)
     run_.firstFrameTick = sent.tick;
@@ -167,7 +186,8 @@ std::string LinkSummary(const ModuleFacts& facts) {
             " ms";
   }
   if (link.spanMs != 0 && facts.baud != 0) {
-    const double bytesPerSecond = link.accepted * kPageBytes * 1000.0 / link.spanMs;
+    const double bytesPerSecond =
+        link.accepted * static_cast<double>(kPageSize) * 1000.0 / link.spanMs;
     const double wireLimit = facts.baud / kBitsPerByte;
     char rate[96];
     std::snprintf(rate, sizeof rate, "; %.0f bytes/s, %.1f %% of the wire limit at %u baud",

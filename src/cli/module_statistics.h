@@ -62,7 +62,22 @@ class ModuleStatistics : public UpdateObserver {
  private:
   enum class Phase { kNone, kSearch, kRadioSetup, kSetupWait, kTransfer, kRestore };
   void Enter(Phase next, uint32_t tick);
-  void FrameSent(const update_events::PageFrameSent& sent);
+  // What each event tells; the events not listed tell nothing here.
+  void Take(const update_events::UpdateStarted& e);
+  void Take(const update_events::PageImageBuilt& e);
+  void Take(const update_events::BaudRateTried& e);
+  void Take(const update_events::BootLoaderPolled& e);
+  void Take(const update_events::ParameterDialogOpened& e);
+  void Take(const update_events::ParameterReceived& e);
+  void Take(const update_events::ParameterDialogClosed& e);
+  void Take(const update_events::BootLoaderIdentified& e);
+  void Take(const update_events::PageFrameSent& sent);
+  void Take(const update_events::PageReplied& e);
+  void Take(const update_events::EndMarkSent& e);
+  void Take(const update_events::BaseStationRestored& e);
+  void Take(const update_events::UpdateFinished& e);
+  template <typename Event>
+  void Take(const Event&) {}
 
   // What one run has gathered; a new run starts afresh.
   struct Run {

@@ -2,6 +2,8 @@
 
 #include <cstdio>
 
+#include "firmware/hex_page_image.h"
+
 std::string FormatProgressBar(const PageProgress& progress, double pagesPerSecond) {
   constexpr int kWidth = 30;
   const int filled = progress.page * kWidth / progress.pages;
@@ -15,7 +17,7 @@ std::string FormatProgressBar(const PageProgress& progress, double pagesPerSecon
   } else {
     std::snprintf(text, sizeof text, "[%s] page %d of %d %3d%%  %.1f pages/s (%.0f bytes/s)",
                   bar.c_str(), progress.page, progress.pages, percent, pagesPerSecond,
-                  pagesPerSecond * 256);
+                  pagesPerSecond * static_cast<double>(kPageSize));
   }
   return text;
 }

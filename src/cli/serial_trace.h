@@ -21,6 +21,7 @@ class TracingSerial : public SerialBackend {
   uint32_t Read(uint8_t* buffer, uint32_t max) override;
   bool Write(const uint8_t* data, uint32_t length) override;
   bool PurgeInput() override;
+  void WaitForInput(uint32_t milliseconds) override { inner_.WaitForInput(milliseconds); }
 
   // Writes out the bytes still held for the current line.
   void Flush();

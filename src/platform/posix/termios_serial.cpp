@@ -194,3 +194,14 @@ bool TermiosSerial::Write(const uint8_t* data, uint32_t length) {
 bool TermiosSerial::PurgeInput() {
   return fd_ >= 0 && !gone_ && tcflush(fd_, TCIFLUSH) == 0;
 }
+
+void TermiosSerial::WaitForInput(uint32_t milliseconds) {
+  if (fd_ < 0 || gone_)
+    return;
+  pollfd p{fd_, POLLIN, 0};
+  // A signal ends the wait early; the caller looks at the clock and waits again.
+  if (poll(&p, 1, static_cast<int>(milliseconds)) > 0 &&
+      (p.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0) {
+    MarkGone();
+  }
+}

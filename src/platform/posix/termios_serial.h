@@ -18,6 +18,8 @@ class TermiosSerial : public SerialBackend {
   uint32_t Read(uint8_t* buffer, uint32_t max) override;
   bool Write(const uint8_t* data, uint32_t length) override;
   bool PurgeInput() override;
+  // Sleeps in poll() until a byte comes, the device goes, or the time has passed.
+  void WaitForInput(uint32_t milliseconds) override;
 
   // The device path of the open port (empty while closed).
   const std::string& Path() const { return path_; }

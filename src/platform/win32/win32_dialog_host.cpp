@@ -57,63 +57,71 @@ void FollowLink(const ENLINK& link) {
   ShellExecuteA(nullptr, "open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
 }
 
-INT_PTR CALLBACK ModalProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-  if (message == WM_INITDIALOG) {
-    auto* running = reinterpret_cast<RunningDialog*>(lParam);
-    SetWindowLongPtrA(window, DWLP_USER, lParam);
-    running->controls.Attach(window);
-    looks::PlaceQuarterFromTop(window);
-    if (running->dialog.ResourceId() == ids::kModuleIdDialog) {
-      running->promptFont =
-          looks::CreateBoldPointFont(looks::kHighlightPointTenths, looks::kHighlightFace);
-    }
-    looks::UseFont(window, ids::kSetupPrompt, running->promptFont);
-    const bool result = running->dialog.OnInitDialog(running->controls);
-    if (running->dialog.ResourceId() == ids::kAboutDialog)
-      PrepareContactBlock(window);
-    return result ? TRUE : FALSE;
+BOOL InitModal(HWND window, LPARAM lParam) {
+  auto* running = reinterpret_cast<RunningDialog*>(lParam);
+  SetWindowLongPtrA(window, DWLP_USER, lParam);
+  running->controls.Attach(window);
+  looks::PlaceQuarterFromTop(window);
+  if (running->dialog.ResourceId() == ids::kModuleIdDialog) {
+    running->promptFont =
+        looks::CreateBoldPointFont(looks::kHighlightPointTenths, looks::kHighlightFace);
   }
+  looks::UseFont(window, ids::kSetupPrompt, running->promptFont);
+  const bool result = running->dialog.OnInitDialog(running->controls);
+  if (running->dialog.ResourceId() == ids::kAboutDialog)
+    PrepareContactBlock(window);
+  return result ? TRUE : FALSE;
+}
+
+INT_PTR OnModalCommand(HWND window, RunningDialog& running, WPARAM wParam) {
+  const int id = LOWORD(wParam);
+  const int code = HIWORD(wParam);
+  if (running.dialog.ResourceId() == ids::kAboutDialog && id == ids::kAboutContactBlock &&
+      code == EN_SETFOCUS) {
+    // The contact block never keeps the focus: it goes to OK at once.
+    SendMessageA(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(window, IDOK)), TRUE);
+    return TRUE;
+  }
+  if (code == BN_CLICKED || code == 1) {
+    running.dialog.OnCommand(id);
+    return TRUE;
+  }
+  return FALSE;
+}
+
+INT_PTR OnModalNotify(HWND window, RunningDialog& running, LPARAM lParam) {
+  const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+  if (running.dialog.ResourceId() == ids::kAboutDialog &&
+      header->idFrom == ids::kAboutContactBlock && header->code == EN_LINK) {
+    FollowLink(*reinterpret_cast<const ENLINK*>(lParam));
+    SetWindowLongPtrA(window, DWLP_MSGRESULT, 0);
+    return TRUE;
+  }
+  return FALSE;
+}
+
+INT_PTR CALLBACK ModalProcedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG)
+    return InitModal(window, lParam);
   RunningDialog* running = Running(window);
   if (running == nullptr)
     return FALSE;
-  const int resource = running->dialog.ResourceId();
-
   switch (message) {
     case WM_TIMER:
       running->dialog.OnTimer(static_cast<unsigned>(wParam));
       return TRUE;
-    case WM_COMMAND: {
-      const int id = LOWORD(wParam);
-      const int code = HIWORD(wParam);
-      if (resource == ids::kAboutDialog && id == ids::kAboutContactBlock && code == EN_SETFOCUS) {
-        // The contact block never keeps the focus: it goes to OK at once.
-        SendMessageA(window, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(window, IDOK)),
-                     TRUE);
-        return TRUE;
-      }
-      if (code == BN_CLICKED || code == 1) {
-        running->dialog.OnCommand(id);
-        return TRUE;
-      }
-      return FALSE;
-    }
-    case WM_NOTIFY: {
-      const auto* header = reinterpret_cast<const NMHDR*>(lParam);
-      if (resource == ids::kAboutDialog && header->idFrom == ids::kAboutContactBlock &&
-          header->code == EN_LINK) {
-        FollowLink(*reinterpret_cast<const ENLINK*>(lParam));
-        SetWindowLongPtrA(window, DWLP_MSGRESULT, 0);
-        return TRUE;
-      }
-      return FALSE;
-    }
+    case WM_COMMAND:
+      return OnModalCommand(window, *running, wParam);
+    case WM_NOTIFY:
+      return OnModalNotify(window, *running, lParam);
     case WM_DESTROY:
       running->dialog.OnDestroy();
       return FALSE;
     default:
       break;
   }
-  if (looks::IsControlColorMessage(message) && resource == ids::kModuleIdDialog) {
+  if (looks::IsControlColorMessage(message) &&
+      running->dialog.ResourceId() == ids::kModuleIdDialog) {
     return looks::HighlightControlColor(window, message, wParam, lParam, ids::kSetupPrompt,
                                         running->promptFont);
   }

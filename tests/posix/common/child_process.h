@@ -2,6 +2,7 @@
 // Programs started by the tests, with their standard streams on files.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -44,6 +45,20 @@ inline int WaitForExit(pid_t pid, std::chrono::milliseconds limit) {
     waitpid(pid, &status, 0);
     return -1;
   }
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// As WaitForExit, and `cpu` gets the processor time (user and system) the process used.
+inline int WaitForExit(pid_t pid, std::chrono::milliseconds limit, std::chrono::microseconds& cpu) {
+  int status = 0;
+  rusage usage{};
+  if (!WaitUntil([&] { return wait4(pid, &status, WNOHANG, &usage) == pid; }, limit)) {
+    kill(pid, SIGKILL);
+    waitpid(pid, &status, 0);
+    return -1;
+  }
+  cpu = std::chrono::seconds(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+        std::chrono::microseconds(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 

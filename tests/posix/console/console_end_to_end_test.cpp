@@ -135,6 +135,21 @@ TEST_F(ConsoleEndToEnd, TransferFailure) {
   EXPECT_NE(run.err.find("Exit status 8: the transfer failed"), std::string::npos);
 }
 
+// The waits sleep until the next byte or deadline: an update costs the processor next to
+// nothing. The limit is far above what it uses (well under 1 %), so that a busy machine does
+// not fail the test; a wait that spins uses most of a core.
+TEST_F(ConsoleEndToEnd, AnUpdateAt115200BaudUsesLittleOfTheProcessor) {
+  Simulator simulator(dir, {"--baud", "115200", "--wire-time", "--exit-after-update"});
+  const auto started = std::chrono::steady_clock::now();
+  const pid_t update = StartUpdate(simulator, {"--yes", "--baud", "115200"});
+  std::chrono::microseconds cpu{};
+  ASSERT_EQ(posixtest::WaitForExit(update, 60s, cpu), 0) << ReadFile(dir.File("err.txt"));
+  const auto wall = std::chrono::duration_cast<std::chrono::microseconds>(
+      std::chrono::steady_clock::now() - started);
+  RecordProperty("cpu_per_mille", static_cast<int>(1000 * cpu.count() / wall.count()));
+  EXPECT_LT(cpu.count(), wall.count() / 10) << cpu.count() << " us of " << wall.count() << " us";
+}
+
 TEST_F(ConsoleEndToEnd, SecondCtrlCDuringTheTransferStillClosesThePort) {
   // Bytes take their time on the line, so the transfer lasts a few seconds.
   Simulator simulator(dir, {"--wire-time"});
