@@ -42,6 +42,9 @@ const char* const kPublishSql =
     "excluded.skipped, frames = excluded.frames, resends = excluded.resends, started_ms = "
     "excluded.started_ms, published_ms = excluded.published_ms";
 
+// Attempts recorded at once from which the planner's statistics are made again.
+constexpr std::size_t kAnalyzeAfter = 10000;
+
 // The stations of several PCs: one connection per program, the server keeps the programs
 // apart and a mutex the threads of one program.
 class PostgresHistory : public History {
@@ -133,6 +136,11 @@ void PostgresHistory::RecordAll(const std::vector<Attempt>& attempts) {
   PgTransaction transaction(db_);
   db_.CopyIn(kCopyAttemptsSql, data);
   transaction.Commit();
+  // The planner's picture of the times, which the server's own analysis would bring only
+  // later: without it the shift summary reads the whole table after an import.
+  if (attempts.size() >= kAnalyzeAfter) {
+    db_.Exec("ANALYZE attempts");
+  }
 }
 
 std::vector<StationState> PostgresHistory::Stations() {
