@@ -15,7 +15,8 @@
 //   characters count two). Messages are cut to 60 columns with "..." (CSV and JSON keep them
 //   whole).
 // - csv: RFC 4180, a header row, lines ending in CR LF, every text field in double quotes
-//   (quotes doubled, line breaks kept inside). A text field that a spreadsheet would read as a
+//   (quotes doubled, line breaks kept inside); a value that is not known is an empty field
+//   without quotes, an empty text "". A text field that a spreadsheet would read as a
 //   formula or a number (one that begins, after blanks, with = + - @ a tab or line break, a
 //   digit, "." "(" or "$" before a digit, or is TRUE or FALSE) is written with an apostrophe
 //   before it, and so is one that begins with an apostrophe: a program reading the file back

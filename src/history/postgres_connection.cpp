@@ -25,7 +25,14 @@ bool PgResult::IsNull(int row, int column) const {
   return PQgetisnull(result_.get(), row, column) != 0;
 }
 
+void PgResult::Check(int row, int column) const {
+  if (row >= Rows() || column >= PQnfields(result_.get())) {
+    throw HistoryError("PostgreSQL database: the server's answer lacks a value it should have");
+  }
+}
+
 std::string PgResult::Text(int row, int column) const {
+  Check(row, column);
   return std::string(PQgetvalue(result_.get(), row, column),
                      static_cast<std::size_t>(PQgetlength(result_.get(), row, column)));
 }
@@ -38,6 +45,7 @@ std::optional<std::string> PgResult::OptionalText(int row, int column) const {
 }
 
 int64_t PgResult::Int(int row, int column) const {
+  Check(row, column);
   return std::strtoll(PQgetvalue(result_.get(), row, column), nullptr, 10);
 }
 

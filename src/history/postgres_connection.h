@@ -28,6 +28,8 @@ class PgResult {
   std::optional<double> OptionalReal(int row, int column) const;
 
  private:
+  // Throws HistoryError when the result has no such value.
+  void Check(int row, int column) const;
   struct Clear {
     void operator()(pg_result* result) const;
   };

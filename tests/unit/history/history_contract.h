@@ -223,20 +223,32 @@ TEST_P(HistoryContract, Claims) {
   }
 }
 
-// Every field comes back as recorded; a device's bytes come back as the history stores them.
-TEST_P(HistoryContract, AttemptsComeBackWholeNewestFirstAndByEveryCondition) {
-  const history::EpochMs t = 1'699'999'200'000;  // on the hour
+// Four attempts of two stations in two hours from `kHour`, one with a device's stray bytes.
+constexpr history::EpochMs kHour = 1'699'999'200'000;
+
+inline Attempt OddAttempt() {
   std::string module = "quote\"d,\r\nline";
   module += {'\xff', '\0', 'x'};
-  Attempt odd = MakeAttempt("b:2", module, "cancelled", t + 1000);
+  Attempt odd = MakeAttempt("b:2", module, "cancelled", kHour + 1000);
   odd.message = "caf\xc3\xa9 \x1b[31m \xe2\x80\xae";
   odd.imageSha256.reset();
   odd.roundTripMedianMs.reset();
   odd.roundTripWorstMs.reset();
   odd.exitCode = 9;
-  history_->Record(MakeAttempt("a:1", "111", "success", t));
-  history_->RecordAll({odd, MakeAttempt("a:1", "222", "skipped", t + 3'600'000),
-                       MakeAttempt("a:1", "111", "transfer_failed", t + 3'600'000 + 5)});
+  return odd;
+}
+
+inline void RecordSample(History& history) {
+  history.Record(MakeAttempt("a:1", "111", "success", kHour));
+  history.RecordAll({OddAttempt(), MakeAttempt("a:1", "222", "skipped", kHour + 3'600'000),
+                     MakeAttempt("a:1", "111", "transfer_failed", kHour + 3'600'000 + 5)});
+}
+
+// Every field comes back as recorded; a device's bytes come back as the history stores them.
+TEST_P(HistoryContract, AttemptsComeBackWholeNewestFirstAndByEveryCondition) {
+  const history::EpochMs t = kHour;
+  const Attempt odd = OddAttempt();
+  RecordSample(*history_);
   const auto all = history_->Attempts(Query({}));
   ASSERT_EQ(all.size(), 4u);
   EXPECT_EQ(all[0].result, "transfer_failed");
@@ -269,8 +281,11 @@ TEST_P(HistoryContract, AttemptsComeBackWholeNewestFirstAndByEveryCondition) {
   EXPECT_EQ(count(Query("111", {}, "failed", "a:1")), 1u);
   EXPECT_EQ(count(Query({}, {}, {}, "a:1", 2)), 2u);
   EXPECT_EQ(history_->Attempts(Query({}, {}, {}, {}, 1))[0].result, "transfer_failed");
+}
 
-  using history::StationCount;
+TEST_P(HistoryContract, SummariesCountByStationAndHourAndFollowTheLink) {
+  const history::EpochMs t = kHour;
+  RecordSample(*history_);
   const auto counts = history_->CountsByStation(t);
   ASSERT_EQ(counts.size(), 2u);
   EXPECT_EQ(std::tie(counts[0].station, counts[0].updated, counts[0].failed, counts[0].skipped),
