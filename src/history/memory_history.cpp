@@ -99,10 +99,9 @@ class MemoryHistory : public History {
   std::vector<StationState> Stations() override {
     const EpochMs now = SystemNowMs();
     HistoryLock lock(mutex_);
-    std::vector<StationState> states;
-    for (const auto& [key, state] : stations_) {
-      states.push_back(state);
-      states.back().ageMs = now - state.publishedMs;
+    std::vector<StationState> states = Values(stations_);
+    for (StationState& state : states) {
+      state.ageMs = now - state.publishedMs;
     }
     return states;
   }
@@ -117,11 +116,7 @@ class MemoryHistory : public History {
         Count(attempt.result, count.updated, count.failed, count.skipped);
       }
     }
-    std::vector<StationCount> list;
-    for (auto& [station, count] : counts) {
-      list.push_back(count);
-    }
-    return list;
+    return Values(counts);
   }
 
   std::vector<HourCount> ModulesPerHour(EpochMs sinceMs) override {
@@ -134,11 +129,7 @@ class MemoryHistory : public History {
         (attempt.result == "success" ? hour.updated : hour.failed)++;
       }
     }
-    std::vector<HourCount> list;
-    for (auto& [start, hour] : hours) {
-      list.push_back(hour);
-    }
-    return list;
+    return Values(hours);
   }
 
   std::vector<LinkPoint> LinkSeries(EpochMs sinceMs) override {
@@ -155,6 +146,15 @@ class MemoryHistory : public History {
   }
 
  private:
+  template <class Key, class T>
+  static std::vector<T> Values(const std::map<Key, T>& map) {
+    std::vector<T> values;
+    for (const auto& [key, value] : map) {
+      values.push_back(value);
+    }
+    return values;
+  }
+
   std::optional<SuccessfulAttempt> LatestSuccess(const std::string& module,
                                                  const std::string& sha) const {
     std::optional<SuccessfulAttempt> latest;

@@ -107,13 +107,16 @@ class PostgresHistory : public History {
   }
 
   std::vector<StationState> Stations() override;
-  std::vector<StationCount> CountsByStation(EpochMs sinceMs) override;
-  std::vector<HourCount> ModulesPerHour(EpochMs sinceMs) override;
+  std::vector<StationCount> CountsByStation(EpochMs sinceMs) override {
+    return SinceRows<StationCount>(kCountsByStationSql, sinceMs, ReadStationCountRow<PgRow>);
+  }
+
+  std::vector<HourCount> ModulesPerHour(EpochMs sinceMs) override {
+    return SinceRows<HourCount>(kModulesPerHourSql, sinceMs, ReadHourCountRow<PgRow>);
+  }
 
   std::vector<LinkPoint> LinkSeries(EpochMs sinceMs) override {
-    HistoryLock lock(mutex_);
-    return ReadRows<LinkPoint>(db_.Exec(kLinkSeriesSql, {std::to_string(sinceMs)}),
-                               ReadLinkPointRow<PgRow>);
+    return SinceRows<LinkPoint>(kLinkSeriesSql, sinceMs, ReadLinkPointRow<PgRow>);
   }
 
  private:
@@ -124,6 +127,12 @@ class PostgresHistory : public History {
       list.push_back(read(PgRow{rows, row}));
     }
     return list;
+  }
+
+  template <class T, class Reader>
+  std::vector<T> SinceRows(const char* sql, EpochMs sinceMs, Reader read) {
+    HistoryLock lock(mutex_);
+    return ReadRows<T>(db_.Exec(sql, {std::to_string(sinceMs)}), read);
   }
 
   HistoryMutex mutex_;
@@ -153,23 +162,6 @@ std::vector<StationState> PostgresHistory::Stations() {
     state.ageMs = row.Int(16);
     return state;
   });
-}
-
-std::vector<StationCount> PostgresHistory::CountsByStation(EpochMs sinceMs) {
-  HistoryLock lock(mutex_);
-  return ReadRows<StationCount>(
-      db_.Exec(kCountsByStationSql, {std::to_string(sinceMs)}), [](const PgRow& row) {
-        return StationCount{row.Text(0), static_cast<int>(row.Int(1)), static_cast<int>(row.Int(2)),
-                            static_cast<int>(row.Int(3))};
-      });
-}
-
-std::vector<HourCount> PostgresHistory::ModulesPerHour(EpochMs sinceMs) {
-  HistoryLock lock(mutex_);
-  return ReadRows<HourCount>(
-      db_.Exec(kModulesPerHourSql, {std::to_string(sinceMs)}), [](const PgRow& row) {
-        return HourCount{row.Int(0), static_cast<int>(row.Int(1)), static_cast<int>(row.Int(2))};
-      });
 }
 
 }  // namespace

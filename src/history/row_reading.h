@@ -63,4 +63,15 @@ LinkPoint ReadLinkPointRow(const Row& row) {
           static_cast<int>(row.Int(5))};
 }
 
+template <class Row>
+StationCount ReadStationCountRow(const Row& row) {
+  return {row.Text(0), static_cast<int>(row.Int(1)), static_cast<int>(row.Int(2)),
+          static_cast<int>(row.Int(3))};
+}
+
+template <class Row>
+HourCount ReadHourCountRow(const Row& row) {
+  return {row.Int(0), static_cast<int>(row.Int(1)), static_cast<int>(row.Int(2))};
+}
+
 }  // namespace history

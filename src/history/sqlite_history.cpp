@@ -127,41 +127,30 @@ class SqliteHistory : public History {
   }
 
   std::vector<StationCount> CountsByStation(EpochMs sinceMs) override {
-    HistoryLock lock(mutex_);
-    SqliteStatement select(db_, kCountsByStationSql);
-    select.Bind(sinceMs);
-    std::vector<StationCount> counts;
-    while (select.Step()) {
-      counts.push_back({select.Text(0), Int(select, 1), Int(select, 2), Int(select, 3)});
-    }
-    return counts;
+    return SinceRows<StationCount>(kCountsByStationSql, sinceMs,
+                                   ReadStationCountRow<SqliteStatement>);
   }
 
   std::vector<HourCount> ModulesPerHour(EpochMs sinceMs) override {
-    HistoryLock lock(mutex_);
-    SqliteStatement select(db_, kModulesPerHourSql);
-    select.Bind(sinceMs);
-    std::vector<HourCount> hours;
-    while (select.Step()) {
-      hours.push_back({select.Int(0), Int(select, 1), Int(select, 2)});
-    }
-    return hours;
+    return SinceRows<HourCount>(kModulesPerHourSql, sinceMs, ReadHourCountRow<SqliteStatement>);
   }
 
   std::vector<LinkPoint> LinkSeries(EpochMs sinceMs) override {
-    HistoryLock lock(mutex_);
-    SqliteStatement select(db_, kLinkSeriesSql);
-    select.Bind(sinceMs);
-    std::vector<LinkPoint> points;
-    while (select.Step()) {
-      points.push_back(ReadLinkPointRow(select));
-    }
-    return points;
+    return SinceRows<LinkPoint>(kLinkSeriesSql, sinceMs, ReadLinkPointRow<SqliteStatement>);
   }
 
  private:
-  static int Int(const SqliteStatement& row, int column) {
-    return static_cast<int>(row.Int(column));
+  // The rows of a question of the attempts since a time.
+  template <class T, class Reader>
+  std::vector<T> SinceRows(const char* sql, EpochMs sinceMs, Reader read) {
+    HistoryLock lock(mutex_);
+    SqliteStatement select(db_, sql);
+    select.Bind(sinceMs);
+    std::vector<T> rows;
+    while (select.Step()) {
+      rows.push_back(read(select));
+    }
+    return rows;
   }
 
   std::optional<StoredClaim> CurrentClaim(const std::string& module) {
