@@ -130,7 +130,9 @@ class History {
   // Atomic across every program that shares the history.
   virtual ClaimResult Claim(const std::string& moduleId, const std::string& station,
                             const std::string& imageSha256, bool allowRepeat, int64_t leaseMs) = 0;
-  // Extends a live claim of this station to `leaseMs` from now; false when it has none.
+  // Extends a live claim of this station to `leaseMs` from now; false when it has none. A claim
+  // whose lease ran out and that no other station took since is still this station's and is
+  // renewed too (a late renewal loses nothing that anyone else holds).
   virtual bool Renew(const std::string& moduleId, const std::string& station, int64_t leaseMs) = 0;
   // Gives the claim up (after the attempt is recorded); nothing when the station holds none.
   virtual void Release(const std::string& moduleId, const std::string& station) = 0;
