@@ -33,7 +33,7 @@ struct Attempt {
   EpochMs startMs = 0;
   int64_t durationMs = 0;
   std::optional<std::string> moduleId;  // none when no Setup report named the module
-  std::string result;  // "success", "skipped", "cancelled", "transfer_failed", ...
+  std::string result;                   // "success", "skipped", "cancelled", "transfer_failed", ...
   int exitCode = 0;
   std::string message;
   std::optional<std::string> imageSha256;  // of the page image sent (hexadecimal)
@@ -76,8 +76,8 @@ struct StationState {
   int updated = 0;
   int failed = 0;
   int skipped = 0;
-  int frames = 0;   // page frames sent since the station started
-  int resends = 0;  // of those, resends
+  int frames = 0;           // page frames sent since the station started
+  int resends = 0;          // of those, resends
   EpochMs startedMs = 0;    // when the station started
   EpochMs publishedMs = 0;  // when this state was published (set by the history)
   int64_t ageMs = 0;        // on reading: how long ago it was published, by the history's clock
@@ -129,14 +129,18 @@ class History {
   // (`imageSha256`) is recorded. A station that claims a module it holds already renews it.
   // Atomic across every program that shares the history.
   virtual ClaimResult Claim(const std::string& moduleId, const std::string& station,
-                            const std::string& imageSha256, bool allowRepeat,
-                            int64_t leaseMs) = 0;
-  // Extends a live claim of this station to `leaseMs` from now; false when it has none.
+                            const std::string& imageSha256, bool allowRepeat, int64_t leaseMs) = 0;
+  // Extends a live claim of this station to `leaseMs` from now; false when it has none. A claim
+  // whose lease ran out and that no other station took since is still this station's and is
+  // renewed too (a late renewal loses nothing that anyone else holds).
   virtual bool Renew(const std::string& moduleId, const std::string& station, int64_t leaseMs) = 0;
   // Gives the claim up (after the attempt is recorded); nothing when the station holds none.
   virtual void Release(const std::string& moduleId, const std::string& station) = 0;
 
   virtual void Record(const Attempt& attempt) = 0;
+  // Records several attempts in one transaction: all of them or, on an error, none (an import
+  // of report files, or a benchmark's filling).
+  virtual void RecordAll(const std::vector<Attempt>& attempts) = 0;
   virtual void Publish(const StationState& state) = 0;
 
   virtual std::vector<Attempt> Attempts(const AttemptQuery& query) = 0;
@@ -147,6 +151,11 @@ class History {
   // Oldest first.
   virtual std::vector<LinkPoint> LinkSeries(EpochMs sinceMs) = 0;
 };
+
+// Texts are stored as UTF-8. A text that is not valid UTF-8, or that holds a NUL, is stored with
+// each such byte as the character of the same code (ISO 8859-1; NUL as U+FFFD), the same in
+// every implementation: PostgreSQL cannot keep either, and a record must never be lost for a
+// device's stray byte. Two module IDs that differ only in such bytes may therefore meet.
 
 // Opens (and creates, or migrates to this program's schema) the history `target` names: a
 // "postgresql://" or "postgres://" URL, or a libpq connection string ("host=... dbname=...",
