@@ -29,7 +29,7 @@ work=$(mktemp -d)
 simulator_pid=""
 cleanup() {
   if [ -n "$simulator_pid" ] && kill -0 "$simulator_pid" 2>/dev/null; then
-    kill "$simulator_pid" 2>/dev/null || true
+    kill -- "-$simulator_pid" 2>/dev/null || true
     wait "$simulator_pid" 2>/dev/null || true
   fi
   rm -rf "$work" "${example_files[@]}"
@@ -98,12 +98,12 @@ first_example_commands() {
   ' | sed -e ':more' -e '/\\$/ { N; s/\\\n */ /; b more' -e '}' | sed 's/^ *//'
 }
 
-# as_user COMMAND: the command run by bash as the user nobody, in a home of its own. A simple
-# command replaces each process before it, so a process started so is the command itself.
-as_user() {
-  (cd "$work/home" && exec setpriv --reuid=nobody --regid=nogroup --clear-groups \
-    env -i PATH=/usr/bin:/bin HOME="$work/home" LANG=C.UTF-8 bash -c "$1")
-}
+# "${as_user[@]}" COMMAND: the command run by bash as the user nobody, in a home of its own,
+# as the leader of a process group of its own; started in the background directly (not from a
+# function, which would run in a subshell), its process ID names the group, so that it is
+# stopped with all it started.
+as_user=(setsid setpriv --reuid=nobody --regid=nogroup --clear-groups
+  env -i -C "$work/home" PATH=/usr/bin:/bin HOME="$work/home" LANG=C.UTF-8 bash -c)
 
 # The simulator in one terminal, the update in another, then the comparison.
 run_first_example() {
@@ -116,7 +116,7 @@ run_first_example() {
   chmod 711 "$work"
   chown nobody "$work/home"
   rm -rf "${example_files[@]}"
-  as_user "${commands[0]}" >"$work/simulator.out" 2>"$work/simulator.err" &
+  "${as_user[@]}" "${commands[0]}" >"$work/simulator.out" 2>"$work/simulator.err" &
   simulator_pid=$!
   for _ in $(seq 100); do
     [ -s "$work/simulator.out" ] && break
@@ -128,7 +128,7 @@ run_first_example() {
   [ -c "$terminal" ] && echo "ok: the simulator printed its terminal $terminal first" ||
     { fail "the simulator printed \"$terminal\": $(cat "$work/simulator.err")"; return; }
   local status=0
-  as_user "timeout 120 ${commands[1]}" </dev/null >"$work/update.out" 2>&1 || status=$?
+  "${as_user[@]}" "timeout 120 ${commands[1]}" </dev/null >"$work/update.out" 2>&1 || status=$?
   expect "the update with the installed sample, as an ordinary user" "$status" 0
   [ "$status" -eq 0 ] || tail -n 8 "$work/update.out"
   for _ in $(seq 100); do
@@ -142,7 +142,7 @@ run_first_example() {
     simulator_pid=""
   fi
   status=0
-  as_user "${commands[2]}" || status=$?
+  "${as_user[@]}" "${commands[2]}" || status=$?
   expect "the simulated module holds the sample's page image (${commands[2]})" "$status" 0
   expect "nothing written into the sample folder" "$(LC_ALL=C ls -A "$sample" | tr '\n' ' ')" \
     "Korvane_Quorvanta_Mobile_Module.txt README page-image.bin quorvanta_module_3_05.hex "
