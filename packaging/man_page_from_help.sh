@@ -1,66 +1,39 @@
 #!/bin/sh
-# Writes a program's man page (roff, gzip-compressed) from what the program prints for --help,
-# so the page cannot say anything else than the program does.
-#   man_page_from_help.sh NAME VERSION SUMMARY OUTPUT COMMAND [ARGUMENTS...]
-# Layout rules: the usage lines become the synopsis; a line at the left margin that ends in a
-# colon ("Options:", "Exit status:") starts a section; all other text keeps its line breaks and
-# indentation.
+# Writes a man page (roff, gzip-compressed) from its source in packaging/man/ and, for a
+# program, from what the program prints for --help, so the page cannot say anything else
+# about the options and the exit status than the program does.
+#   man_page_from_help.sh SOURCE VERSION DATE OUTPUT [COMMAND [ARGUMENTS...]]
+# In SOURCE, @VERSION@ and @DATE@ are replaced, and these lines, alone on their line, take
+# the parts of the help:
+#   @SYNOPSIS@     the usage lines, one synopsis entry per command form
+#   @DESCRIPTION@  the text between the usage lines and the first section
+#   @SECTIONS@     every section but the exit status, each under its own heading
+#   @EXIT_STATUS@  the lines of the section "Exit status:"
+# A part of the help that the source does not place, or an exit status marker without such a
+# section, is an error: nothing the program says is silently left out.
+# What the help must look like: a section starts with a line at the left margin that ends in a
+# colon; an option (or other term) is an indented line that starts with "-", or an indented
+# term, two blanks and its text; its text goes on in the lines indented further. Any other
+# line is running text. Exit status lines are "<blanks><number><two blanks><meaning>".
 set -eu
-name=$1
+source=$1
 version=$2
-summary=$3
+date=$3
 output=$4
 shift 4
 
-# Some programs print their help on standard error, or end it with a usage status.
-help=$("$@" --help 2>&1 || true)
-[ -n "$help" ] || { echo "$name --help printed nothing" >&2; exit 1; }
+help=""
+if [ $# -gt 0 ]; then
+  # Some programs print their help on standard error, or end it with a usage status.
+  help=$("$@" --help 2>&1 || true)
+  [ -n "$help" ] || { echo "$0: $1 --help printed nothing" >&2; exit 1; }
+fi
+name=$(basename "$output")
+name=${name%%.*}
 page="$output.tmp"
-{
-  printf '.TH "%s" "1" "" "%s %s" "User Commands"\n' \
-    "$(echo "$name" | tr '[:lower:]' '[:upper:]')" "$name" "$version"
-  printf '.SH NAME\n%s \\- %s\n' "$name" "$summary"
-  printf '%s\n' "$help" | awk -v name="$name" '
-    function roff(text) {
-      gsub(/\\/, "\\e", text)
-      gsub(/-/, "\\-", text)
-      if (text ~ /^[.'\'']/) text = "\\&" text
-      return text
-    }
-    function open_section(title) {
-      if (in_text) print ".fi"
-      print ".SH " toupper(title)
-      print ".nf"
-      in_text = 1
-      last_was_title = 1
-    }
-    BEGIN { state = "start" }
-    # The usage lines: "usage: NAME ..." or "Usage:" followed by indented "NAME ..." lines.
-    state == "start" && tolower($0) ~ /^usage:/ {
-      print ".SH SYNOPSIS"
-      print ".nf"
-      in_text = 1
-      rest = $0
-      sub(/^[Uu]sage:[ ]*/, "", rest)
-      if (rest != "") print roff(rest)
-      state = "synopsis"
-      next
-    }
-    state == "synopsis" {
-      line = $0
-      sub(/^[ ]+/, "", line)
-      if (index(line, name) == 1) { print roff(line); next }
-      state = "body"
-      if ($0 == "") { open_section("Description"); next }
-      if ($0 !~ /^[A-Za-z][^:]*:$/) open_section("Options")
-    }
-    state == "start" { state = "body"; open_section("Description") }
-    /^[A-Za-z][^:]*:$/ { open_section(substr($0, 1, length($0) - 1)); next }
-    # A blank line right after a section title adds nothing.
-    $0 == "" && last_was_title { next }
-    { print roff($0); last_was_title = 0 }
-    END { if (in_text) print ".fi" }
-  '
-} >"$page"
+printf '%s\n' "$help" >"$page.help"
+awk -v name="$name" -v version="$version" -v date="$date" -v help_file="$page.help" \
+  -f "$(dirname "$0")/man_page_from_help.awk" "$source" >"$page" || { rm -f "$page" "$page.help"; exit 1; }
+rm -f "$page.help"
 gzip -9n <"$page" >"$output"
 rm -f "$page"

@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
-# Makes the sample firmware bundle used by scripts/demo and the console tests: a description
-# file and an Intel HEX file of about 8 KB (13 pages of page image). The content is made up
-# and deterministic, so running this again gives the same bytes; the files are committed.
+# Makes the sample firmware used by scripts/demo, the console tests and the Linux packages
+# (/usr/share/kqm-update/sample): a description file, an Intel HEX file of about 8 KB, and
+# page-image.bin, the 13 pages that a module holds after an update with it, made by srecord's
+# srec_cat (Debian package srecord) rather than by the program it checks. The content is made
+# up and deterministic, so running this again gives the same bytes; the files are committed.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -52,4 +54,6 @@ END {
   printf ":00000001FF\r\n"
 }
 ' /dev/null > "$hex"
-echo "wrote Korvane_Quorvanta_Mobile_Module.txt and $hex"
+# Addresses 0 to 3199 hold data: 13 pages, the gaps and the rest of the last page 0xFF.
+srec_cat "$hex" -intel -fill 0xFF 0 3328 -o page-image.bin -binary
+echo "wrote Korvane_Quorvanta_Mobile_Module.txt, $hex and page-image.bin"

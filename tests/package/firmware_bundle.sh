@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # The firmware bundle script as it is shipped (from the Linux .tar.gz, beside its kqm-update)
-# on the Windows release zip: a valid firmware makes a complete zip; an invalid HEX file, an
-# image of more than 255 pages and other bad inputs are refused with their reason and leave
-# no zip behind.
-#   firmware_bundle.sh TAR_GZ WINDOWS_ZIP SAMPLE_FIRMWARE_DIR
+# on the Windows release zip: a valid firmware makes a complete zip named after the firmware
+# and the program version; an invalid HEX file, an image of more than 255 pages and other bad
+# inputs are refused with their reason and leave no zip behind; an existing zip is replaced
+# only with --force.
+#   firmware_bundle.sh TAR_GZ WINDOWS_ZIP SAMPLE_FIRMWARE_DIR PROGRAM_VERSION
 set -euo pipefail
 tarball=$(realpath "$1")
 windows_zip=$(realpath "$2")
 sample=$(realpath "$3")
+program_version=$4
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -17,6 +19,22 @@ bundle_script=$(echo "$work"/*/bin/kqm-firmware-bundle)
 
 failures=0
 fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+
+# check_no_overwrite OUT ZIP: the same bundle again leaves the existing ZIP as it is; with
+# --force it is replaced.
+check_no_overwrite() {
+  printf 'an older bundle\n' >"$2"
+  local status=0
+  "$bundle_script" --output-dir "$1" "$windows_zip" 3.05 "$hex" >/dev/null 2>"$work/stderr" || status=$?
+  if [ "$status" == 1 ] && grep -q 'exists already' "$work/stderr" &&
+    [ "$(cat "$2")" == "an older bundle" ] && [ "$(ls -A "$1")" == "$(basename "$2")" ]; then
+    echo "ok: an existing bundle is left as it is: $(cat "$work/stderr")"
+  else
+    fail "existing bundle: exit status $status, said: $(cat "$work/stderr"); left $(ls -A "$1")"
+  fi
+  "$bundle_script" --force --output-dir "$1" "$windows_zip" 3.05 "$hex" >/dev/null &&
+    unzip -tq "$2" >/dev/null && echo "ok: --force replaces it" || fail "--force did not replace $2"
+}
 
 # The inputs: the sample firmware, the same with a bad checksum in line 3, and one data byte
 # at 0xFF00, which makes an image of 256 pages.
@@ -57,10 +75,11 @@ done
 out="$work/valid"
 mkdir -p "$out"
 "$bundle_script" --output-dir "$out" "$windows_zip" 3.05 "$hex" || fail "valid firmware refused"
-zip="$out/KorvaneQuorvantaUpdate-3.05.zip"
+name="KorvaneQuorvanta-firmware-3.05-program-$program_version"
+zip="$out/$name.zip"
 if [ -f "$zip" ]; then
   unzip -q "$zip" -d "$work/unpacked"
-  folder="$work/unpacked/KorvaneQuorvantaUpdate-3.05"
+  folder="$work/unpacked/$name"
   for file in KorvaneQuorvantaUpdate.exe kqm-update.exe README.txt NOTICES.txt \
     Korvane_Quorvanta_Mobile_Module.txt quorvanta_module_3_05.hex SHA256SUMS; do
     [ -f "$folder/$file" ] || fail "the bundle lacks $file"
@@ -72,8 +91,9 @@ if [ -f "$zip" ]; then
   (cd "$folder" && sha256sum --check --strict --quiet SHA256SUMS) || fail "SHA256SUMS does not hold"
   [ "$(wc -l <"$folder/SHA256SUMS")" -eq "$(find "$folder" -type f ! -name SHA256SUMS | wc -l)" ] ||
     fail "SHA256SUMS does not list every file"
-  [ "$(ls -A "$out")" == "KorvaneQuorvantaUpdate-3.05.zip" ] || fail "left behind: $(ls -A "$out")"
+  [ "$(ls -A "$out")" == "$name.zip" ] || fail "left behind: $(ls -A "$out")"
   [ "$failures" -eq 0 ] && echo "ok: valid firmware bundled in $(basename "$zip")"
+  check_no_overwrite "$out" "$zip"
 else
   fail "no $(basename "$zip") written"
 fi

@@ -886,19 +886,55 @@ scenario_console_cancel() {
   finished=1
 }
 
+# --- the user guide of the zip --------------------------------------------------------------
+
+# The user guide as the release zip carries it (--program-dir): an HTML page that shows only
+# pictures the zip holds and links only to its own sections, and a screenshot of its first
+# page in a browser (headless Chromium), saved with the results. Needs no Wine.
+scenario_user_guide() {
+  [ -n "$program_dir_option" ] || { fail "user_guide needs --program-dir, the unpacked zip"; return; }
+  local guide="$program_dir_option/user-guide.html" picture pictures=0 target links=0
+  [ -f "$guide" ] || { fail "the zip has no user-guide.html"; return; }
+  for picture in $(grep -oE '<img [^>]*src="[^"]+"' "$guide" | sed 's/.*src="//; s/"$//'); do
+    pictures=$((pictures + 1))
+    [ -f "$program_dir_option/$picture" ] || fail "the guide shows $picture, which the zip lacks"
+  done
+  [ "$pictures" -gt 0 ] && echo "ok: the guide shows $pictures pictures" || fail "the guide shows no picture"
+  for target in $(grep -oE 'href="#[^"]+"' "$guide" | sed 's/href="#//; s/"$//' | sort -u); do
+    links=$((links + 1))
+    grep -qF "id=\"$target\"" "$guide" || fail "the guide links to #$target, which it lacks"
+  done
+  echo "ok: $links links to the guide's own sections checked"
+  local profile="$results/browser-profile" shot="$results/user-guide.png"
+  mkdir -p "$profile"
+  # The flags keep the browser off the network: no updates, no sync, no background requests.
+  timeout --kill-after=5 60 chromium --headless --no-sandbox --disable-gpu --no-first-run \
+    --disable-background-networking --disable-component-update --disable-sync \
+    --user-data-dir="$profile" --window-size=1024,1400 --screenshot="$shot" \
+    "file://${guide// /%20}" >>"$log" 2>&1 || fail "the browser did not show the guide (see $log)"
+  rm -rf "$profile"
+  local colours
+  colours=$(convert "$shot" -format %k info: 2>>"$log" || echo 0)
+  [ "$colours" -gt 16 ] && echo "ok: the guide's first page in $shot ($colours colours)" ||
+    fail "the screenshot of the guide is blank ($colours colours)"
+  finished=1
+}
+
 # --- run ----------------------------------------------------------------------------------
 
 case "$scenario" in
   win32_backends | main_dialog | missing_description | about_box | no_base_station | \
     cancel_parameters | successful_update | interrupted_update) ;;
-  console_update | console_cancel) ;;
+  console_update | console_cancel | user_guide) ;;
   *) echo "unknown scenario $scenario"; exit 2 ;;
 esac
 
 started=$(date +%s)
-prepare_prefix
-guide_fonts
-start_display
+if [ "$scenario" != user_guide ]; then
+  prepare_prefix
+  guide_fonts
+  start_display
+fi
 # An error inside an expansion abandons the function without stopping the script: a scenario
 # counts only when it ran to its last line.
 finished=""
