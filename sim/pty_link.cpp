@@ -68,7 +68,7 @@ bool PtyLink::Wait(int waitUs) {
   return hangUp;
 }
 
-void PtyLink::Exchange(Devices& devices, uint32_t now, bool hangUp) {
+void PtyLink::Exchange(Station& devices, uint32_t now, bool hangUp) {
   if (hangUp) {
     if (pcOpen_) {
       devices.PcClosed(now);

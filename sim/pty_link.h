@@ -30,7 +30,7 @@ class PtyLink {
 
   // Waits up to `waitUs` microseconds for the PC, then moves bytes both ways at tick `now()`.
   template <typename Now>
-  void Step(Devices& devices, Now now, int waitUs) {
+  void Step(Station& devices, Now now, int waitUs) {
     const bool hangUp = Wait(waitUs);
     Exchange(devices, now(), hangUp);
   }
@@ -38,7 +38,7 @@ class PtyLink {
 
  private:
   bool Wait(int waitUs);
-  void Exchange(Devices& devices, uint32_t now, bool hangUp);
+  void Exchange(Station& devices, uint32_t now, bool hangUp);
 
   int master_ = -1;
   std::string terminalPath_;

@@ -244,7 +244,7 @@ int main(int argc, char** argv) {
   uint32_t finishedAt = 0;
   while (!stopSignal) {
     const int waitUs = static_cast<int>(devices.TicksUntilNextActivity(NowUs(), 10000));
-    pty.Step(devices, NowUs, waitUs > 0 ? waitUs : 1);
+    pty.Step(devices.GetStation(), NowUs, waitUs > 0 ? waitUs : 1);
     if (devices.UpdateComplete() && !imageWritten) {
       imageWritten = true;
       if (!settings.imageOut.empty() && !WriteImage(settings.imageOut, devices.FirmwareImage()))
