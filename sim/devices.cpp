@@ -15,6 +15,26 @@ std::string StationPrefix(const StationPlace* place) {
 }
 }  // namespace
 
+Station::Setup MakeStationSetup(const Options& options, const Scenario& faults, size_t number) {
+  Station::Setup setup;
+  setup.baud = faults.baseBaud != 0 ? faults.baseBaud : options.baseBaud;
+  setup.emulateWireTime = options.emulateWireTime;
+  setup.timing.guardUs = Ms(options.radioGuardMs);
+  // A radio sends what it has collected once the serial line has been quiet for three
+  // character times.
+  setup.timing.packetGapUs = (30'000'000 + setup.baud - 1) / setup.baud;
+  setup.radio.panId = options.basePanId;
+  setup.radio.channel = options.baseChannel;
+  setup.radio.serialHigh = options.baseSerialHigh;
+  // Each station's radio has an address of its own: the next ones count up from the first.
+  setup.radio.serialLow = options.baseSerialLow + static_cast<uint32_t>(number - 1);
+  setup.radio.destinationLow = 0xFFFF;
+  setup.base.versionTail = options.baseVersion;
+  setup.base.turnaroundUs = Ms(options.turnaroundMs);
+  setup.base.escapeGuardUs = Ms(options.escapeGuardMs);
+  return setup;
+}
+
 Devices::Devices(const ModuleParams& module, const Scenario& scenario, const Options& options)
     : Devices({LineModule{module, scenario, {}}}, options, false, nullptr) {}
 
@@ -43,22 +63,7 @@ Devices::Devices(std::vector<LineModule> modules, const Options& options, bool t
   if (place)
     air_.ShareAirTime(place->airRateBitsPerS);
   lineScenario_ = modules.front().faults;
-  Station::Setup setup;
-  setup.baud = lineScenario_.baseBaud != 0 ? lineScenario_.baseBaud : options.baseBaud;
-  setup.emulateWireTime = options.emulateWireTime;
-  setup.timing.guardUs = Ms(options_.radioGuardMs);
-  // A radio sends what it has collected once the serial line has been quiet for three
-  // character times.
-  setup.timing.packetGapUs = (30'000'000 + setup.baud - 1) / setup.baud;
-  setup.radio.panId = options_.basePanId;
-  setup.radio.channel = options_.baseChannel;
-  setup.radio.serialHigh = options_.baseSerialHigh;
-  // Each station's radio has an address of its own: the next ones count up from the first.
-  setup.radio.serialLow = options_.baseSerialLow + static_cast<uint32_t>(number_ - 1);
-  setup.radio.destinationLow = 0xFFFF;
-  setup.base.versionTail = options_.baseVersion;
-  setup.base.turnaroundUs = Ms(options_.turnaroundMs);
-  setup.base.escapeGuardUs = Ms(options_.escapeGuardMs);
+  const Station::Setup setup = MakeStationSetup(options_, lineScenario_, number_);
   station_ = std::make_unique<Station>(timeline_, clock_, log_, air_, lineScenario_, setup);
   BaseStation& base = station_->Base();
   base.SetReportModeHook([this] {

@@ -44,6 +44,10 @@ struct Options {
   uint8_t baseChannel = 0x0C;
 };
 
+// Station `number` (from 1) as the options and its faults make it; its radio's address is
+// the options' plus number - 1.
+Station::Setup MakeStationSetup(const Options& options, const Scenario& faults, size_t number);
+
 // A station's place in a line of several (sim::Line): the timeline, clock and log it shares
 // with the others, its number (from 1), each module's place among all the line's modules (from
 // 1) and how many there are, and the rate of its air.
