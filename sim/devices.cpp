@@ -58,7 +58,7 @@ Devices::Devices(std::vector<LineModule> modules, const Options& options, bool t
       clock_(place ? place->clock : *ownClock_),
       log_(place ? EventLog(timeline_, place->log, StationPrefix(place)) : EventLog(timeline_)),
       air_(timeline_, log_, Ms(options.hopLatencyMs)) {
-  if (modules.empty())
+  if (modules.empty() && !place)
     modules.emplace_back();
   if (place)
     air_.ShareAirTime(place->airRateBitsPerS);

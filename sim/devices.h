@@ -77,7 +77,8 @@ class Devices {
   // is the first module's baud= or Options::baseBaud. An empty list is one default module.
   Devices(const std::vector<LineModule>& modules, const Options& options);
   // One station of several in its own test box: its modules as above, heard by it alone, on the
-  // line's timeline. A closed port also takes away a module whose update is complete.
+  // line's timeline. A closed port also takes away a module whose update is complete. The box
+  // may be empty (then only the calls with a module index are of use).
   Devices(const std::vector<LineModule>& modules, const Options& options,
           const StationPlace& place);
   ~Devices();
