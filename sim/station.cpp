@@ -143,9 +143,21 @@ size_t Station::ToPcAvailable(uint32_t now) {
 size_t Station::ReadToPc(uint8_t* buffer, size_t max, uint32_t now) {
   AdvanceTo(now);
   const size_t count = std::min(max, Arrived());
-  for (size_t i = 0; i < count; ++i) buffer[i] = toPc_[i].byte;
+  bytesRead_ += count;
+  for (size_t i = 0; i < count; ++i) {
+    buffer[i] = toPc_[i].byte;
+    const uint64_t lateness = timeline_.Now() - toPc_[i].arrivalUs;
+    worstLatenessUs_ = std::max(worstLatenessUs_, lateness);
+    bytesReadLate_ += lateness > Ms(1) ? 1 : 0;
+  }
   toPc_.erase(toPc_.begin(), toPc_.begin() + static_cast<std::ptrdiff_t>(count));
   return count;
+}
+
+void Station::LogWorstLateness() {
+  log_.Add(kSource, "bytes read by the PC at most " + std::to_string(worstLatenessUs_) +
+                        " us after their time on the wire; " + std::to_string(bytesReadLate_) +
+                        " of " + std::to_string(bytesRead_) + " more than 1 ms");
 }
 
 void Station::PurgeToPc(uint32_t now) {

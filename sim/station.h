@@ -52,6 +52,10 @@ class Station {
   // Drops what has arrived at the PC; bytes still on the wire arrive later.
   void PurgeToPc(uint32_t now);
   bool PcOpen() const { return pcOpen_; }
+  // How far behind its time on the wire the latest byte read by the PC was, at worst, in
+  // microseconds: the lateness of a real-time host that reads less often than bytes arrive.
+  uint64_t WorstReadLatenessUs() const { return worstLatenessUs_; }
+  void LogWorstLateness();
   // The next byte's arrival at the PC, in microseconds on the timeline; UINT64_MAX for none.
   uint64_t NextArrivalUs() const;
 
@@ -91,6 +95,9 @@ class Station {
   uint64_t portBackUs_ = 0;
   uint64_t toBaseFreeUs_ = 0;  // when the wire towards the base station is free again
   uint64_t toPcFreeUs_ = 0;
+  uint64_t worstLatenessUs_ = 0;
+  uint64_t bytesRead_ = 0;
+  uint64_t bytesReadLate_ = 0;  // more than a millisecond after their time
   struct InFlight {
     uint64_t arrivalUs;
     uint8_t byte;

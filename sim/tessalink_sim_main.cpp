@@ -158,6 +158,9 @@ int Run(const sim::ProgramSettings& settings, sim::Line& line,
       break;
   }
   for (const auto& pty : terminals) pty->RemoveLink();
+  // How well the loop kept time, with several stations.
+  for (size_t k = 0; line.Several() && k < line.StationCount(); ++k)
+    line.GetStation(k).LogWorstLateness();
   return 0;
 }
 
