@@ -62,7 +62,7 @@ Devices::Devices(std::vector<LineModule> modules, const Options& options, bool t
     modules.emplace_back();
   if (place)
     air_.ShareAirTime(place->airRateBitsPerS);
-  lineScenario_ = modules.front().faults;
+  lineScenario_ = modules.empty() ? place->faults : modules.front().faults;
   const Station::Setup setup = MakeStationSetup(options_, lineScenario_, number_);
   station_ = std::make_unique<Station>(timeline_, clock_, log_, air_, lineScenario_, setup);
   BaseStation& base = station_->Base();

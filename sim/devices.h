@@ -59,6 +59,7 @@ struct StationPlace {
   std::vector<size_t> moduleNumbers;
   size_t moduleCount;
   uint32_t airRateBitsPerS;
+  Scenario faults;  // what its base station follows while its box is empty
 };
 
 // The base station on the PC's serial line, its radio, and the modules with their radios, on

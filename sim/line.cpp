@@ -30,8 +30,14 @@ Line::Line(std::vector<LineModule> modules, const Options& options, const LineOp
     numbers[box].push_back(i + 1);
   }
   for (size_t k = 0; k < stations; ++k) {
-    const StationPlace place{*timeline_,          *clock_, *log_, k + 1, numbers[k], places_.size(),
-                             line.airRateBitsPerS};
+    const StationPlace place{*timeline_,
+                             *clock_,
+                             *log_,
+                             k + 1,
+                             numbers[k],
+                             places_.size(),
+                             line.airRateBitsPerS,
+                             k < line.stationFaults.size() ? line.stationFaults[k] : Scenario{}};
     boxes_.push_back(std::make_unique<Devices>(queues[k], options, place));
   }
 }

@@ -19,8 +19,9 @@ struct LineOptions {
   // The air's capacity per channel, shared by everything sent on it; 0 for no limit. The
   // default is the radios' raw rate on the 2.4 GHz band.
   uint32_t airRateBitsPerS = 250000;
-  // Open air: the faults of each station's base station, radio and port (in test boxes each
-  // module carries its station's faults, as on one station).
+  // The faults of each station's base station, radio and port. In test boxes each module
+  // carries its station's faults, and the base station follows the module within reach as on
+  // one station; these count only while the box is empty.
   std::vector<Scenario> stationFaults;
 };
 

@@ -242,8 +242,7 @@ std::unique_ptr<Line> MakeLine(const ProgramSettings& settings, std::string& err
   line.stations = settings.stations;
   line.openAir = settings.openAir;
   line.airRateBitsPerS = settings.airRateBitsPerS;
-  if (settings.openAir)
-    line.stationFaults = faults;
+  line.stationFaults = faults;
   return std::make_unique<Line>(std::move(modules), settings.options, line);
 }
 
