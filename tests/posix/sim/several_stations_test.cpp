@@ -144,8 +144,9 @@ TEST(SeveralStations, TwoTransfersAtOnceShareTheAirTime) {
 TEST(SeveralStations, PortVanishesAndComesBackWhileTheOtherStationWorks) {
   TempDirectory dir;
   const std::string link = dir.File("port");
-  SimProgram sim(dir,
-                 {"--stations", "2", "--link", link, "--station-faults", "2=port-gone=1:1500"});
+  // Station 2's box is empty: its base station follows its own faults.
+  SimProgram sim(dir, {"--stations", "2", "--link", link, "--station-faults", "2=port-gone=1:1500",
+                       "--module", "id=111111"});
   ASSERT_EQ(StationTerminals(dir, 2).size(), 2u);
   Ports ports;
   ports.fds.push_back(OpenStation(sim, link + "-2", 2));
