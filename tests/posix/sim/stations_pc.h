@@ -1,9 +1,5 @@
 #pragma once
 // The PCs' ends of a tessalink-sim with several stations, each on a terminal of its own.
-#include <fcntl.h>
-#include <termios.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <sstream>
 #include <string>
@@ -41,15 +37,9 @@ inline int OpenStation(const SimProgram& sim, const std::string& path, int stati
   const std::string opens =
       "station " + std::to_string(station) + ": serial line: PC opens the port at 9600 baud";
   const size_t before = Occurrences(sim.Log(), opens);
-  const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
+  const int fd = OpenRaw(path, 9600);
   if (fd < 0)
     return -1;
-  termios tio{};
-  tcgetattr(fd, &tio);
-  cfmakeraw(&tio);
-  tio.c_cflag |= CLOCAL | CREAD;
-  cfsetspeed(&tio, B9600);
-  tcsetattr(fd, TCSANOW, &tio);
   EXPECT_TRUE(
       WaitUntil([&] { return Occurrences(sim.Log(), opens) > before; }, std::chrono::seconds(10)));
   return fd;

@@ -151,13 +151,7 @@ TEST(FaultScenarios, ReadyTwiceSendsASpareReadyByteBeforeAnyPage) {
   EXPECT_EQ(bench.Collect(100), "QMM-2.11-644\r!!");
   const std::vector<uint8_t> image = SampleImage(2);
   for (const auto& [page, reply] : {std::pair{0, "!"}, {1, "@"}, {1, "!"}}) {
-    std::string frame{'\0', static_cast<char>(page)};
-    char sum = 0;
-    for (size_t i = 0; i < 256; ++i) {
-      frame += static_cast<char>(image[page * 256 + i]);
-      sum = static_cast<char>(sum + frame.back());
-    }
-    bench.Send(frame + sum);
+    bench.Send(PageFrame(image, page));
     EXPECT_EQ(bench.Collect(100), reply) << page;
   }
 }

@@ -68,9 +68,7 @@ TEST(OpenAirLine, AModuleTurnedDownByOneStationIsUpdatedByTheOther) {
   two.Say("#$%-QMM-2.11-644");
   EXPECT_EQ(two.Hear(100), "QMM-2.11-644\r!");
   const std::vector<uint8_t> page = SampleImage(1);
-  char sum = 0;
-  for (uint8_t byte : page) sum = static_cast<char>(sum + byte);
-  two.Say(std::string(2, '\0') + Text(page) + sum);
+  two.Say(PageFrame(page, 0));
   EXPECT_EQ(two.Hear(100), "!");
   two.Say("\xFF\xFF");
   two.Hear(200);
