@@ -108,19 +108,21 @@ bool Value(const std::string& option, const std::string& value, ProgramSettings&
     return Number(value, 0, 100000000, settings.airRateBitsPerS);
   if (option == "--station-faults")
     return StationFaults(value, settings);
-  std::string* text = option == "--module"      ? nullptr
-                      : option == "--image-out" ? &settings.imageOut
-                      : option == "--images"    ? &settings.imagesDirectory
-                      : option == "--log"       ? &settings.logPath
-                      : option == "--link"      ? &settings.link
-                                                : nullptr;
-  if (option == "--module")
+  if (option == "--module") {
     settings.sequence.push_back(value);
-  else if (text)
-    *text = value;
-  else
+    return true;
+  }
+  std::string* text = option == "--image-out" ? &settings.imageOut
+                      : option == "--images"  ? &settings.imagesDirectory
+                      : option == "--log"     ? &settings.logPath
+                      : option == "--link"    ? &settings.link
+                                              : nullptr;
+  if (!text) {
     error = "unknown option: " + option;
-  return option == "--module" || text;
+    return false;
+  }
+  *text = value;
+  return true;
 }
 
 // The faults of station `station` (from 1): --scenario, then its --station-faults.
