@@ -21,8 +21,14 @@ BaseStation::BaseStation(Timeline& timeline, Radio& radio, EventLog& log, const 
       config_(config),
       toPc_(std::move(toPc)) {}
 
+bool BaseStation::Silent() const {
+  return scenario_.silentBase ||
+         (scenario_.baseStopsAfter > 0 &&
+          commands_.size() >= static_cast<size_t>(scenario_.baseStopsAfter));
+}
+
 void BaseStation::FromPc(uint8_t byte) {
-  if (scenario_.silentBase)
+  if (Silent())
     return;
   if (relaying_) {
     RelayByte(byte);
@@ -50,6 +56,8 @@ void BaseStation::Recognised(const std::string& command) {
   }
   commands_.push_back(command);
   log_.Add(kSource, command);
+  if (commandHook_)
+    commandHook_(command);
 }
 
 void BaseStation::Reset() {
@@ -285,7 +293,7 @@ void BaseStation::ReleaseHeldEscapes() {
 }
 
 void BaseStation::FromRadio(const std::vector<uint8_t>& bytes) {
-  if (scenario_.silentBase)
+  if (Silent())
     return;
   if (relaying_) {
     ToPc(bytes, 0);
@@ -311,6 +319,8 @@ void BaseStation::FrameFromRadio(const std::vector<uint8_t>& data) {
   } else if (data[11] == 'S') {
     if (reportMode_) {
       ToPc(payload, config_.turnaroundUs);
+      if (reportHeardHook_)
+        reportHeardHook_(GetBigEndian(&data[1], 8));
     } else {
       log_.Add(kSource, "not in report mode: drops Setup report line");
     }

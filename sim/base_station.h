@@ -40,6 +40,14 @@ class BaseStation {
   void SetReportModeHook(std::function<void()> hook) { reportModeHook_ = std::move(hook); }
   // Called after "<W", the PC's last command before it lets go of the base station.
   void SetReleaseHook(std::function<void()> hook) { releaseHook_ = std::move(hook); }
+  // Called with each command as it is recognised.
+  void SetCommandHook(std::function<void(const std::string&)> hook) {
+    commandHook_ = std::move(hook);
+  }
+  // Called with the sender's radio address when a Setup report line is passed to the PC.
+  void SetReportHeardHook(std::function<void(uint64_t)> hook) {
+    reportHeardHook_ = std::move(hook);
+  }
 
  private:
   enum class Stage {
@@ -53,6 +61,8 @@ class BaseStation {
     kName,       // two letters of "<@:I"
     kModuleId,   // six bytes of "<@:P"
   };
+  // silent-base, or base-stops reached.
+  bool Silent() const;
   void CommandByte(uint8_t byte);
   // One reader per command family, each false for a byte that fits no command of its family.
   bool CommandLetter(uint8_t byte);     // after '<'
@@ -100,6 +110,8 @@ class BaseStation {
   std::vector<std::string> commands_;
   std::function<void()> reportModeHook_;
   std::function<void()> releaseHook_;
+  std::function<void(const std::string&)> commandHook_;
+  std::function<void(uint64_t)> reportHeardHook_;
 };
 
 }  // namespace sim

@@ -80,8 +80,12 @@ void BootLoader::VersionByte(uint8_t byte) {
   identification += scenario_.versionText.value_or("QMM-2.11-644");
   identification += scenario_.versionTrailingCrLf ? "\r\n" : "\r";
   Reply({identification.begin(), identification.end()}, config_.turnaroundUs);
-  if (!scenario_.noReady)
-    Reply({scenario_.readyByte.value_or(kAccepted)}, 2 * config_.turnaroundUs);
+  if (!scenario_.noReady) {
+    const uint8_t ready = scenario_.readyByte.value_or(kAccepted);
+    // ready-twice: one byte duplicated on the radio link.
+    Reply(scenario_.readyTwice ? std::vector<uint8_t>{ready, ready} : std::vector<uint8_t>{ready},
+          2 * config_.turnaroundUs);
+  }
   // A new transfer begins with page 0.
   phase_ = Phase::kPages;
   expectedPage_ = 0;

@@ -2,21 +2,22 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "serial/serial_backend.h"
 #include "sim/line_module.h"
 #include "sim/module.h"
+#include "sim/module_slot.h"
 #include "sim/radio.h"
 #include "sim/scenario.h"
+#include "sim/station.h"
+#include "sim/tick_clock.h"
 #include "sim/timeline.h"
 
 namespace sim {
-
-class BaseStation;
 
 struct Options {
   // The unit of the tick counts callers pass in: milliseconds by default; the standalone
@@ -43,11 +44,22 @@ struct Options {
   uint8_t baseChannel = 0x0C;
 };
 
-// One opening of the port by the PC: its settings and the bytes it wrote meanwhile.
-struct PcSession {
-  LineSettings settings;
-  bool understood = false;  // 8N1 at the base station's baud rate
-  std::vector<uint8_t> written;
+// Station `number` (from 1) as the options and its faults make it; its radio's address is
+// the options' plus number - 1.
+Station::Setup MakeStationSetup(const Options& options, const Scenario& faults, size_t number);
+
+// A station's place in a line of several (sim::Line): the timeline, clock and log it shares
+// with the others, its number (from 1), each module's place among all the line's modules (from
+// 1) and how many there are, and the rate of its air.
+struct StationPlace {
+  Timeline& timeline;
+  TickClock& clock;
+  EventLog& log;
+  size_t number;
+  std::vector<size_t> moduleNumbers;
+  size_t moduleCount;
+  uint32_t airRateBitsPerS;
+  Scenario faults;  // what its base station follows while its box is empty
 };
 
 // The base station on the PC's serial line, its radio, and the modules with their radios, on
@@ -65,6 +77,11 @@ class Devices {
   // station and its radio follow the faults of the module within reach; the serial line's rate
   // is the first module's baud= or Options::baseBaud. An empty list is one default module.
   Devices(const std::vector<LineModule>& modules, const Options& options);
+  // One station of several in its own test box: its modules as above, heard by it alone, on the
+  // line's timeline. A closed port also takes away a module whose update is complete. The box
+  // may be empty (then only the calls with a module index are of use).
+  Devices(const std::vector<LineModule>& modules, const Options& options,
+          const StationPlace& place);
   ~Devices();
   Devices(const Devices&) = delete;
   Devices& operator=(const Devices&) = delete;
@@ -78,7 +95,10 @@ class Devices {
   size_t ReadToPc(uint8_t* buffer, size_t max, uint32_t now);
   // Drops what has arrived at the PC; bytes still on the wire arrive later.
   void PurgeToPc(uint32_t now);
-  bool PcOpen() const { return pcOpen_; }
+  bool PcOpen() const { return station_->PcOpen(); }
+  // The base station with its radio and serial line.
+  Station& GetStation() { return *station_; }
+  const Station& GetStation() const { return *station_; }
 
   // The user presses the Setup button of the module within reach at that tick count (now, if
   // it has passed).
@@ -88,15 +108,15 @@ class Devices {
   uint32_t TicksUntilNextActivity(uint32_t now, uint32_t cap);
 
   // What happened.
-  const std::vector<PcSession>& Sessions() const { return sessions_; }
+  const std::vector<PcSession>& Sessions() const { return station_->Sessions(); }
   // Every byte the base station understood from the PC, in order, across all sessions.
-  const std::vector<uint8_t>& BaseReceived() const { return baseReceived_; }
+  const std::vector<uint8_t>& BaseReceived() const { return station_->BaseReceived(); }
   // The base station's recognised commands ("<V", "<RP", "ESC", "<@:S CH=\x0F", ...).
   const std::vector<std::string>& CommandLog() const;
   bool BaseRelaying() const;
   bool BaseReportMode() const;
   const RadioState& BaseRadio() const;
-  uint32_t BaseBaud() const { return baseBaud_; }
+  uint32_t BaseBaud() const { return station_->Baud(); }
   // The faults the base station follows now.
   const Scenario& GetScenario() const { return lineScenario_; }
   const EventLog& Log() const { return log_; }
@@ -123,6 +143,10 @@ class Devices {
   bool LinkDropped(size_t module) const;
   // The Setup report lines it sends, line ends included.
   std::vector<std::string> SetupReportLines(size_t module) const;
+  // Its radio, module and what the stations did with it.
+  const ModuleSlot& Slot(size_t module) const { return *slots_.at(module); }
+  // The station whose radio has this address: this one's number, or 0.
+  size_t StationOf(uint64_t address) const;
 
   // The same for the module within reach, or the last one once all have gone.
   const std::vector<std::vector<uint8_t>>& PageFrames() const { return PageFrames(Shown()); }
@@ -135,46 +159,32 @@ class Devices {
   std::vector<std::string> SetupReportLines() const { return SetupReportLines(Shown()); }
 
  private:
-  struct Slot;
-  Devices(std::vector<LineModule> modules, const Options& options, bool takeAway);
-  uint64_t Internal(uint32_t now);  // microseconds on the timeline
-  uint64_t ByteTimeUs() const;
-  void ToPc(const std::vector<uint8_t>& bytes);
-  size_t Arrived() const;
-  std::unique_ptr<Slot> MakeSlot(LineModule entry, const Radio::Timing& timing);
+  Devices(std::vector<LineModule> modules, const Options& options, bool takeAway,
+          const StationPlace* place);
+  std::unique_ptr<ModuleSlot> MakeSlot(LineModule entry, const Radio::Timing& timing);
   void ComeWithinReach(size_t module);
-  void Released();
+  void Released(bool portClosed);
+  void ReportHeard(uint64_t source);
   void PressSetupOfModuleWithinReach();
   size_t Shown() const { return std::min(current_, slots_.size() - 1); }
-  std::string ModuleName(size_t module) const;
 
   Options options_;
   bool takeAway_;
+  bool inLine_;
+  size_t number_;          // the station's, from 1
+  size_t moduleCount_;     // in the whole line
   Scenario lineScenario_;  // the base station's and its radio's faults
-  uint32_t baseBaud_ = 0;
-  Timeline timeline_;
-  EventLog log_{timeline_};
+  std::unique_ptr<Timeline> ownTimeline_;
+  std::unique_ptr<TickClock> ownClock_;
+  Timeline& timeline_;
+  TickClock& clock_;
+  EventLog log_;
   Air air_;
-  std::unique_ptr<Radio> baseRadio_;
-  std::unique_ptr<BaseStation> base_;
-  std::vector<std::unique_ptr<Slot>> slots_;
+  std::unique_ptr<Station> station_;
+  std::vector<std::unique_ptr<ModuleSlot>> slots_;
+  std::vector<size_t> firstCommand_;               // per module, once within reach
+  std::vector<std::optional<size_t>> endCommand_;  // per module, once taken away
   size_t current_ = 0;
-
-  bool clockStarted_ = false;
-  uint32_t lastExternal_ = 0;
-  uint64_t internalTicks_ = 0;
-
-  bool pcOpen_ = false;
-  bool understood_ = false;
-  uint64_t toBaseFreeUs_ = 0;  // when the wire towards the base station is free again
-  uint64_t toPcFreeUs_ = 0;
-  struct InFlight {
-    uint64_t arrivalUs;
-    uint8_t byte;
-  };
-  std::deque<InFlight> toPc_;
-  std::vector<PcSession> sessions_;
-  std::vector<uint8_t> baseReceived_;
 };
 
 }  // namespace sim

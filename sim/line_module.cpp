@@ -36,6 +36,10 @@ bool SetModuleValue(const std::string& name, const std::string& value, LineModul
     if (!ParseNumber(value, value.rfind("0x", 0) == 0 ? 16 : 10, 0xFF, number))
       return false;
     params.channel = static_cast<uint8_t>(number);
+  } else if (name == "station") {
+    if (!ParseNumber(value, 10, 64, number) || number == 0)
+      return false;
+    entry.station = static_cast<size_t>(number);
   } else if (name == "setup-after") {
     if (value != "off" && !ParseNumber(value, 10, 3600000, number))
       return false;

@@ -95,6 +95,8 @@ void Module::FrameFromRadio(const std::vector<uint8_t>& data) {
 
 void Module::Command(uint64_t sender, const std::vector<uint8_t>& command) {
   log_.Add(kSource, "command " + Printable(command));
+  if (commandHook_)
+    commandHook_(sender);
   if (command.size() == 1 && command[0] == 'I') {
     Send(sender, 'R', Bytes(scenario_.answeredId.value_or(params_.moduleId) + "\r"));
     return;

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -44,6 +45,8 @@ class Module {
          const ModuleParams& params, const Config& config);
 
   void FromRadio(const std::vector<uint8_t>& bytes);
+  // Called with the sender's radio address for each command it acts on.
+  void SetCommandHook(std::function<void(uint64_t)> hook) { commandHook_ = std::move(hook); }
   void PressSetupButton();
   // Puts the module into its boot loader at once, as an interrupted update leaves it.
   void StartInBootLoader(uint64_t baseStationAddress);
@@ -75,6 +78,7 @@ class Module {
   bool reported_ = false;
   uint8_t nextFrameId_ = 1;
   std::map<uint8_t, uint64_t> replyTo_;  // frame id of a "#:C" -> who asked
+  std::function<void(uint64_t)> commandHook_;
 };
 
 }  // namespace sim

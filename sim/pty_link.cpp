@@ -23,6 +23,25 @@ PtyLink::~PtyLink() {
     close(master_);
 }
 
+void PtyLink::Vanish(Station& station, uint32_t now) {
+  Closed(station, now);
+  if (!link_.empty())
+    unlink(link_.c_str());
+  if (master_ >= 0)
+    close(master_);
+  master_ = -1;
+  hungUp_ = true;
+}
+
+bool PtyLink::Reopen(std::string& error) {
+  if (!Open(error))
+    return false;
+  if (link_.empty())
+    return true;
+  const std::string link = link_;
+  return MakeLink(link, error);
+}
+
 bool PtyLink::Open(std::string& error) {
   master_ = posix_openpt(O_RDWR | O_NOCTTY | O_NONBLOCK);
   if (master_ < 0 || grantpt(master_) != 0 || unlockpt(master_) != 0) {
@@ -55,56 +74,61 @@ void PtyLink::RemoveLink() {
   link_.clear();
 }
 
-bool PtyLink::Wait(int waitUs) {
-  pollfd entry{master_, static_cast<short>(POLLIN | (toPc_.empty() ? 0 : POLLOUT)), 0};
-  const timespec timeout{waitUs / 1000000, static_cast<long>(waitUs % 1000000) * 1000};
-  if (ppoll(&entry, 1, &timeout, nullptr) < 0)
-    entry.revents = 0;  // interrupted by a signal
-  readable_ = (entry.revents & POLLIN) != 0;
-  const bool hangUp = (entry.revents & POLLHUP) != 0;
-  // With nobody on the terminal side the master reports a hang-up at once; do not spin.
-  if (hangUp && waitUs > 0)
-    usleep(static_cast<useconds_t>(waitUs));
-  return hangUp;
+pollfd PtyLink::PollEntry() const {
+  const bool watch = master_ >= 0 && !hungUp_;
+  return pollfd{watch ? master_ : -1, static_cast<short>(POLLIN | (toPc_.empty() ? 0 : POLLOUT)),
+                0};
 }
 
-void PtyLink::Exchange(Devices& devices, uint32_t now, bool hangUp) {
-  if (hangUp) {
-    if (pcOpen_) {
-      devices.PcClosed(now);
-      pcOpen_ = false;
-      toPc_.clear();
-    }
-    devices.AdvanceTo(now);
+void PtyLink::Closed(Station& station, uint32_t now) {
+  if (pcOpen_) {
+    station.PcClosed(now);
+    pcOpen_ = false;
+    toPc_.clear();
+  }
+}
+
+void PtyLink::Exchange(Station& station, uint32_t now, short revents) {
+  if (master_ < 0) {
+    station.AdvanceTo(now);
+    return;
+  }
+  if (hungUp_) {
+    pollfd entry{master_, POLLIN, 0};
+    revents = poll(&entry, 1, 0) > 0 ? entry.revents : 0;
+  }
+  const bool readable = (revents & POLLIN) != 0;
+  hungUp_ = (revents & POLLHUP) != 0;
+  if (hungUp_) {
+    Closed(station, now);
+    station.AdvanceTo(now);
     return;
   }
   LineSettings settings;
   if (ReadPtyLineSettings(master_, settings) && (!pcOpen_ || !SameSettings(settings, settings_))) {
     // A new opening, or new settings on the open port: the base station hears the new rate.
-    devices.PcOpened(settings, now);
+    station.PcOpened(settings, now);
     settings_ = settings;
     pcOpen_ = true;
     toPc_.clear();
   }
-  if (readable_) {
+  if (readable) {
     uint8_t buffer[4096];
     const ssize_t count = read(master_, buffer, sizeof buffer);
     if (count > 0) {
-      devices.FromPc(buffer, static_cast<size_t>(count), now);
-    } else if (count < 0 && errno == EIO && pcOpen_) {
-      devices.PcClosed(now);
-      pcOpen_ = false;
-      toPc_.clear();
+      station.FromPc(buffer, static_cast<size_t>(count), now);
+    } else if (count < 0 && errno == EIO) {
+      Closed(station, now);
     }
   }
-  devices.AdvanceTo(now);
+  station.AdvanceTo(now);
   if (!pcOpen_)
     return;
-  const size_t available = devices.ToPcAvailable(now);
+  const size_t available = station.ToPcAvailable(now);
   if (available > 0) {
     const size_t old = toPc_.size();
     toPc_.resize(old + available);
-    toPc_.resize(old + devices.ReadToPc(toPc_.data() + old, available, now));
+    toPc_.resize(old + station.ReadToPc(toPc_.data() + old, available, now));
   }
   if (!toPc_.empty()) {
     const ssize_t written = write(master_, toPc_.data(), toPc_.size());

@@ -1,4 +1,6 @@
 #pragma once
+#include <poll.h>
+
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -28,23 +30,28 @@ class PtyLink {
   bool MakeLink(const std::string& path, std::string& error);
   void RemoveLink();
 
-  // Waits up to `waitUs` microseconds for the PC, then moves bytes both ways at tick `now()`.
-  template <typename Now>
-  void Step(Devices& devices, Now now, int waitUs) {
-    const bool hangUp = Wait(waitUs);
-    Exchange(devices, now(), hangUp);
-  }
+  // What to wait for on the terminal, for poll(): fd -1 while nobody has it open (its hang-up
+  // would end every wait at once; Exchange looks again) or while it has vanished.
+  pollfd PollEntry() const;
+  // After the wait: moves bytes both ways at tick `now`; `revents` is what poll() said of
+  // PollEntry().
+  void Exchange(Station& station, uint32_t now, short revents);
   bool PcOpen() const { return pcOpen_; }
 
+  // The port vanishes (port-gone): the PC's side is closed for `station`, the terminal and the
+  // link are gone. Reopen makes a new terminal (its path may differ) and links it again.
+  void Vanish(Station& station, uint32_t now);
+  bool Reopen(std::string& error);
+  bool Vanished() const { return master_ < 0; }
+
  private:
-  bool Wait(int waitUs);
-  void Exchange(Devices& devices, uint32_t now, bool hangUp);
+  void Closed(Station& station, uint32_t now);
 
   int master_ = -1;
   std::string terminalPath_;
   std::string link_;
   bool pcOpen_ = false;
-  bool readable_ = false;
+  bool hungUp_ = true;  // nobody on the terminal side, as at the start
   LineSettings settings_;
   std::vector<uint8_t> toPc_;
 };

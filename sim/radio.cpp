@@ -78,10 +78,11 @@ void Air::Transmit(const Radio& sender, const AirPacket& packet) {
     log_.Add(sender.Name(), LostInDeadLink(packet));
     return;
   }
+  const uint64_t arrivalUs = SentUs(packet) + hopLatencyUs_;
   for (Radio* radio : radios_) {
     if (radio == &sender)
       continue;
-    timeline_.After(hopLatencyUs_, [this, radio, packet, name = sender.Name()] {
+    timeline_.At(arrivalUs, [this, radio, packet, name = sender.Name()] {
       if (!InReach(radio) || !radio->Hears(packet))
         return;
       if (Dead(*radio)) {
@@ -91,6 +92,21 @@ void Air::Transmit(const Radio& sender, const AirPacket& packet) {
       radio->FromAir(packet);
     });
   }
+}
+
+void Air::ShareAirTime(uint32_t bitsPerSecond) {
+  shared_ = true;
+  bitsPerSecond_ = bitsPerSecond;
+}
+
+uint64_t Air::SentUs(const AirPacket& packet) {
+  const uint64_t now = timeline_.Now();
+  if (bitsPerSecond_ == 0)
+    return now;
+  const uint64_t bits = (packet.data.size() + kPacketOverhead) * 8;
+  uint64_t& free = channelFreeUs_[packet.channel];
+  free = std::max(free, now) + (bits * 1'000'000 + bitsPerSecond_ - 1) / bitsPerSecond_;
+  return free;
 }
 
 void Air::GoDead(const Radio& radio) {
@@ -203,6 +219,9 @@ void Radio::Flush() {
 }
 
 bool Radio::Hears(const AirPacket& packet) const {
+  if (state_.frameMode == 0 && packet.destination == frame::kBroadcast &&
+      !air_.BroadcastsReachRelays())
+    return false;
   return packet.panId == state_.panId && packet.channel == state_.channel &&
          packet.source != state_.Address() &&
          (packet.destination == frame::kBroadcast || packet.destination == state_.Address());

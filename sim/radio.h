@@ -1,6 +1,7 @@
 #pragma once
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -43,6 +44,12 @@ class Air {
  public:
   Air(Timeline& timeline, EventLog& log, uint64_t hopLatencyUs)
       : timeline_(timeline), log_(log), hopLatencyUs_(hopLatencyUs) {}
+  // The air of a room of several stations. Each channel carries one packet at a time at
+  // `bitsPerSecond` (0: no limit), each packet with kPacketOverhead bytes of its own; a packet
+  // waits until its channel is free, and arrives one hop latency after it has gone out. A radio
+  // in transparent mode (a relay) hears only packets addressed to it, not broadcasts.
+  void ShareAirTime(uint32_t bitsPerSecond);
+  static constexpr size_t kPacketOverhead = 18;
   // A radio comes within reach, or is taken out of it: then it neither sends nor hears, and
   // packets already on their way to it are lost.
   void Attach(Radio* radio) { radios_.push_back(radio); }
@@ -51,13 +58,20 @@ class Air {
   // From now on nothing passes to or from this radio.
   void GoDead(const Radio& radio);
   bool Dead(const Radio& radio) const;
+  bool BroadcastsReachRelays() const { return !shared_; }
 
  private:
   bool InReach(const Radio* radio) const;
 
   Timeline& timeline_;
   EventLog& log_;
+  // When the packet sent now has gone out, on its channel.
+  uint64_t SentUs(const AirPacket& packet);
+
   uint64_t hopLatencyUs_;
+  bool shared_ = false;
+  uint32_t bitsPerSecond_ = 0;
+  std::map<uint8_t, uint64_t> channelFreeUs_;
   std::vector<Radio*> radios_;
   std::vector<const Radio*> dead_;
 };

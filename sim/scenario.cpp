@@ -58,6 +58,25 @@ bool SetPortBusyOpens(const std::string& value, Scenario& s) {
   return true;
 }
 
+bool SetBaseStops(const std::string& value, Scenario& s) {
+  uint64_t commands = 0;
+  if (!Count(value, 100000, commands))
+    return false;
+  s.baseStopsAfter = static_cast<int>(commands);
+  return true;
+}
+
+// N:MS
+bool SetPortGone(const std::string& value, Scenario& s) {
+  const std::vector<std::string> fields = Fields(value);
+  uint64_t commands = 0, ms = 0;
+  if (fields.size() != 2 || !Count(fields[0], 100000, commands) || !Count(fields[1], 3600000, ms))
+    return false;
+  s.portGoneAfter = static_cast<int>(commands);
+  s.portGoneMs = static_cast<uint32_t>(ms);
+  return true;
+}
+
 template <std::optional<std::string> Scenario::*text, size_t limit>
 bool SetText(const std::string& value, Scenario& s) {
   if (value.size() > limit)
@@ -151,6 +170,11 @@ const FaultName kFaults[] = {
      nullptr},
     {"short-id", "", "identification of 17 bytes only", &Scenario::shortIdentification, nullptr},
     {"baud", "=N", "the base station's baud rate", nullptr, SetBaud},
+    {"base-stops", "=N", "the base station falls silent after its N-th command", nullptr,
+     SetBaseStops},
+    {"port-gone", "=N:MS",
+     "(tessalink-sim only) the port vanishes at the base\nstation's N-th command, back MS later",
+     nullptr, SetPortGone},
     {"bad-status", "=SIDE:NN[:S]",
      "status S (default 1) for radio parameter NN;\nSIDE is base or module", nullptr, SetBadStatus},
     {"module-answers-id", "=TEXT", "the module answers \"I\" with TEXT", nullptr,
@@ -174,6 +198,7 @@ const FaultName kFaults[] = {
      SetText<&Scenario::versionText, 120>},
     {"no-ready", "", "no ready byte after the identification", &Scenario::noReady, nullptr},
     {"ready", "=HH", "ready byte HH (hex) instead of \"!\"", nullptr, SetReady},
+    {"ready-twice", "", "the ready byte arrives twice", &Scenario::readyTwice, nullptr},
     {"nak-page", "=K:M", "\"@\" for the first M frames of page K", nullptr, SetNakPage},
     {"page-reply", "=K:HH", "byte HH (hex) as the reply to page K", nullptr, SetPageReply},
     {"no-page-reply", "=K", "no reply to page K", nullptr, SetNoPageReply},

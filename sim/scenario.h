@@ -18,6 +18,11 @@ struct Scenario {
   bool wrongIdentification = false;  // wrong-id: first 12 bytes are "\rKV-TSLK-99,"
   bool shortIdentification = false;  // short-id: only the first 17 of the 18 bytes
   uint32_t baseBaud = 0;             // baud=N: overrides Options::baseBaud when not 0
+  int baseStopsAfter = 0;            // base-stops=N: silent after its N-th recognised command
+  // port-gone=N:MS: the PC's port vanishes when the base station recognises its N-th command
+  // (that command's answer is lost), and comes back MS milliseconds later.
+  int portGoneAfter = 0;
+  uint32_t portGoneMs = 0;
   // Radios: a status other than 0 in the reply to the base station's "<@:S"/"<@:I" (base) or
   // the module's "#:C" (module) for that parameter, which is then neither changed nor read.
   // bad-status=base:CH, bad-status=module:DL:2 (status defaults to 1).
@@ -37,6 +42,7 @@ struct Scenario {
   std::optional<std::string> versionText;  // version=TEXT: instead of "QMM-2.11-644"
   bool noReady = false;                    // no-ready: no ready byte after the identification
   std::optional<uint8_t> readyByte;        // ready=HH: this byte instead of "!"
+  bool readyTwice = false;                 // ready-twice: the ready byte arrives twice
   std::map<uint16_t, int> nakPage;         // nak-page=K:M: "@" for the first M frames of page K
   std::map<uint16_t, uint8_t> pageReply;   // page-reply=K:HH: this byte for every frame of page K
   std::vector<uint16_t> noPageReply;       // no-page-reply=K: page K is never answered

@@ -1,22 +1,21 @@
-// tessalink-sim: the simulated base station, radios and module behind a pseudo-terminal, in
-// real time. The first line on stdout is the terminal's path; point the update program at it.
+// tessalink-sim: the simulated base stations, radios and modules behind pseudo-terminals, in
+// real time. The first line on stdout is the terminal's path (with --stations N, the first N
+// lines, station 1 first); point the update program at it.
+#include <poll.h>
 #include <signal.h>
 #include <time.h>
 
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
-#include "sim/devices.h"
-#include "sim/line_module.h"
+#include "sim/line.h"
 #include "sim/module_files.h"
-#include "sim/number_text.h"
+#include "sim/program_settings.h"
 #include "sim/pty_link.h"
 
 namespace {
@@ -35,137 +34,6 @@ uint32_t NowUs() {
                                static_cast<uint64_t>(now.tv_nsec) / 1000);
 }
 
-const char kUsage[] =
-    "usage: tessalink-sim [options]\n"
-    "  --baud N               the base station's baud rate (9600)\n"
-    "  --module-id TEXT       module ID, up to 6 characters (123456)\n"
-    "  --serial HHHHHHHH-LLLLLLLL  network serial number (00A2B3C4-41526374)\n"
-    "  --pan HHHH             module PAN ID, hexadecimal (3332)\n"
-    "  --channel N            module RF channel, decimal or 0xHH (15)\n"
-    "  --scenario LIST        faults, comma-separated (see below)\n"
-    "  --setup-after MS|off   press the Setup button MS after \"<RS\" turns report\n"
-    "                         forwarding on (1000)\n"
-    "  --module TEXT          one module of a production line; repeat it for the next\n"
-    "                         ones: id=TEXT,serial=H-L,pan=HHHH,channel=N,\n"
-    "                         setup-after=MS|off,faults=LIST (faults last; what is\n"
-    "                         left out comes from the options above)\n"
-    "  --images DIR           write module-N-ID.bin and .txt for each module once its\n"
-    "                         end mark has come and once it is taken away\n"
-    "  --image-out FILE       write the received firmware image when the update completes\n"
-    "  --wire-time            bytes take 10 bits at the baud rate on the serial line\n"
-    "  --page-turnaround MS   boot loader: good page frame to \"!\" (20)\n"
-    "  --hop-latency MS       one radio packet through the air (5)\n"
-    "  --exit-after-update    exit once the update is complete (with --module: once the\n"
-    "                         last module is taken away) and the port is closed\n"
-    "  --log FILE             readable log of commands and events (- for stderr)\n"
-    "  --link PATH            also make PATH a symbolic link to the terminal\n"
-    "faults:\n";
-
-struct Settings {
-  sim::LineModule module;  // the single module, and what the --module options leave out
-  std::vector<std::string> sequence;
-  sim::Scenario scenario;
-  sim::Options options;
-  std::string imageOut;
-  std::string imagesDirectory;
-  std::string logPath;
-  std::string link;
-  bool exitAfterUpdate = false;
-};
-
-// The options that set a value of the module, by the name the --module text gives it.
-const std::pair<const char*, const char*> kModuleOptions[] = {
-    {"--module-id", "id"},    {"--serial", "serial"},           {"--pan", "pan"},
-    {"--channel", "channel"}, {"--setup-after", "setup-after"},
-};
-
-// The module value an option sets, or nullptr.
-const char* ModuleKey(const std::string& option) {
-  for (const auto& [name, key] : kModuleOptions)
-    if (option == name)
-      return key;
-  return nullptr;
-}
-
-// False with a message for a bad command line.
-bool ParseArguments(int argc, char** argv, Settings& settings, std::string& error) {
-  using sim::ParseNumber;
-  for (int i = 1; i < argc; ++i) {
-    const std::string option = argv[i];
-    if (option == "--help" || option == "-h") {
-      error.clear();
-      return false;
-    }
-    if (option == "--wire-time") {
-      settings.options.emulateWireTime = true;
-      continue;
-    }
-    if (option == "--exit-after-update") {
-      settings.exitAfterUpdate = true;
-      continue;
-    }
-    if (i + 1 >= argc) {
-      error = "unknown option or missing value: " + option;
-      return false;
-    }
-    const std::string value = argv[++i];
-    uint64_t number = 0;
-    bool ok = true;
-    if (const char* key = ModuleKey(option)) {
-      ok = sim::SetModuleValue(key, value, settings.module);
-    } else if (option == "--baud") {
-      ok = ParseNumber(value, 10, 4000000, number) && number > 0;
-      settings.options.baseBaud = static_cast<uint32_t>(number);
-    } else if (option == "--scenario") {
-      if (!sim::ParseScenario(value, settings.scenario, error))
-        return false;
-    } else if (option == "--module") {
-      settings.sequence.push_back(value);
-    } else if (option == "--page-turnaround") {
-      ok = ParseNumber(value, 10, 60000, number);
-      settings.options.pageWriteMs = static_cast<uint32_t>(number);
-    } else if (option == "--hop-latency") {
-      ok = ParseNumber(value, 10, 60000, number);
-      settings.options.hopLatencyMs = static_cast<uint32_t>(number);
-    } else if (option == "--image-out") {
-      settings.imageOut = value;
-    } else if (option == "--images") {
-      settings.imagesDirectory = value;
-    } else if (option == "--log") {
-      settings.logPath = value;
-    } else if (option == "--link") {
-      settings.link = value;
-    } else {
-      error = "unknown option: " + option;
-      return false;
-    }
-    if (!ok) {
-      error = "bad value for " + option + ": " + value;
-      return false;
-    }
-  }
-  settings.options.pressSetupAfterReportModeMs =
-      settings.module.pressSetupAfterReportModeMs.value_or(1000);
-  return true;
-}
-
-// The single module of today's options, or the production line the --module options give.
-std::unique_ptr<sim::Devices> MakeDevices(const Settings& settings, std::string& error) {
-  sim::LineModule defaults = settings.module;
-  defaults.faults = settings.scenario;
-  if (settings.sequence.empty())
-    return std::make_unique<sim::Devices>(defaults.params, defaults.faults, settings.options);
-  std::vector<sim::LineModule> modules;
-  for (const std::string& text : settings.sequence) {
-    modules.push_back(defaults);
-    if (!sim::ParseLineModule(text, modules.back(), error)) {
-      error = "--module " + text + ": " + error;
-      return nullptr;
-    }
-  }
-  return std::make_unique<sim::Devices>(modules, settings.options);
-}
-
 bool WriteImage(const std::string& path, const std::vector<uint8_t>& image) {
   std::ofstream out(path, std::ios::binary | std::ios::trunc);
   out.write(reinterpret_cast<const char*>(image.data()),
@@ -173,32 +41,7 @@ bool WriteImage(const std::string& path, const std::vector<uint8_t>& image) {
   return static_cast<bool>(out);
 }
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  Settings settings;
-  std::string error;
-  if (!ParseArguments(argc, argv, settings, error)) {
-    if (!error.empty())
-      std::cerr << "tessalink-sim: " << error << "\n";
-    std::cerr << kUsage << sim::ScenarioHelp();
-    return error.empty() ? 0 : 2;
-  }
-
-  settings.options.tickUs = 1;
-  const std::unique_ptr<sim::Devices> made = MakeDevices(settings, error);
-  if (!made) {
-    std::cerr << "tessalink-sim: " << error << "\n";
-    return 2;
-  }
-  sim::Devices& devices = *made;
-  std::error_code failure;
-  if (!settings.imagesDirectory.empty() &&
-      !std::filesystem::create_directories(settings.imagesDirectory, failure) && failure) {
-    std::cerr << "tessalink-sim: cannot make " << settings.imagesDirectory << "\n";
-    return 1;
-  }
-
+void CatchSignals() {
   struct sigaction action {};
   action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);
@@ -206,63 +49,154 @@ int main(int argc, char** argv) {
   sigaction(SIGTERM, &action, nullptr);
   sigaction(SIGHUP, &action, nullptr);
   signal(SIGPIPE, SIG_IGN);
+}
 
-  sim::PtyLink pty;
-  if (!pty.Open(error) || (!settings.link.empty() && !pty.MakeLink(settings.link, error))) {
-    std::cerr << "tessalink-sim: " << error << "\n";
-    return 1;
+// One terminal per station, each path printed as soon as it exists; with --link, PATH for one
+// station and PATH-1 ... PATH-N for several.
+bool OpenTerminals(const sim::ProgramSettings& settings, size_t count,
+                   std::vector<std::unique_ptr<sim::PtyLink>>& terminals, std::string& error) {
+  for (size_t k = 0; k < count; ++k) {
+    terminals.push_back(std::make_unique<sim::PtyLink>());
+    sim::PtyLink& pty = *terminals.back();
+    const std::string link = count > 1 && !settings.link.empty()
+                                 ? settings.link + "-" + std::to_string(k + 1)
+                                 : settings.link;
+    if (!pty.Open(error) || (!link.empty() && !pty.MakeLink(link, error)))
+      return false;
+    std::cout << pty.TerminalPath() << std::endl;
   }
+  return true;
+}
 
-  std::ofstream logFile;
-  std::ostream* log = nullptr;
-  if (settings.logPath == "-") {
-    log = &std::cerr;
-  } else if (!settings.logPath.empty()) {
-    logFile.open(settings.logPath, std::ios::app);
-    if (!logFile) {
-      std::cerr << "tessalink-sim: cannot write " << settings.logPath << "\n";
-      return 1;
+// --log: every entry with its simulated time in seconds.
+bool OpenLog(const std::string& path, sim::Line& line, std::ofstream& file) {
+  std::ostream* log = &std::cerr;
+  if (path.empty())
+    return true;
+  if (path != "-") {
+    file.open(path, std::ios::app);
+    if (!file)
+      return false;
+    log = &file;
+  }
+  auto write = [log](const sim::EventLog::Entry& entry) {
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "%10.3f ", static_cast<double>(entry.timeUs) / 1e6);
+    *log << stamp << entry.source << ": " << entry.text << std::endl;
+  };
+  for (const sim::EventLog::Entry& entry : line.Log().Entries()) write(entry);
+  line.SetLogHook(write);
+  return true;
+}
+
+// Waits until something is due or a terminal stirs, then moves bytes on every terminal; a
+// station's port that vanished (port-gone) closes its terminal until it is back.
+void Step(sim::Line& line, std::vector<std::unique_ptr<sim::PtyLink>>& terminals) {
+  const uint32_t waitUs = line.TicksUntilNextActivity(NowUs(), 10000);
+  std::vector<pollfd> entries;
+  for (const auto& pty : terminals) entries.push_back(pty->PollEntry());
+  const timespec timeout{0, static_cast<long>(waitUs > 0 ? waitUs : 1) * 1000};
+  if (ppoll(entries.data(), entries.size(), &timeout, nullptr) < 0)
+    for (pollfd& entry : entries) entry.revents = 0;  // interrupted by a signal
+  for (size_t k = 0; k < terminals.size(); ++k) {
+    sim::PtyLink& pty = *terminals[k];
+    sim::Station& station = line.GetStation(k);
+    pty.Exchange(station, NowUs(), entries[k].revents);
+    std::string error;
+    if (station.PortGone() && !pty.Vanished()) {
+      pty.Vanish(station, NowUs());
+    } else if (!station.PortGone() && pty.Vanished()) {
+      if (!pty.Reopen(error))
+        std::cerr << "tessalink-sim: " << error << "\n";
+      else
+        std::cerr << "tessalink-sim: station " << k + 1 << " is back on " << pty.TerminalPath()
+                  << "\n";
     }
-    log = &logFile;
   }
-  if (log) {
-    auto write = [log](const sim::EventLog::Entry& entry) {
-      char stamp[32];
-      std::snprintf(stamp, sizeof stamp, "%10.3f ", static_cast<double>(entry.timeUs) / 1e6);
-      *log << stamp << entry.source << ": " << entry.text << std::endl;
-    };
-    for (const sim::EventLog::Entry& entry : devices.Log().Entries()) write(entry);
-    devices.SetLogHook(write);
-  }
+}
 
-  std::cout << pty.TerminalPath() << std::endl;
+// Whether the run is over for --exit-after-update: the update complete (the single module),
+// or every module of the line taken away.
+bool Done(const sim::ProgramSettings& settings, const sim::Line& line, bool imageWritten) {
+  const sim::Devices* single = line.Single();
+  if (single && settings.sequence.empty())
+    return imageWritten;
+  return single ? single->CurrentModule() == single->ModuleCount() : line.Finished();
+}
 
+bool AllClosed(const std::vector<std::unique_ptr<sim::PtyLink>>& terminals) {
+  for (const auto& pty : terminals)
+    if (pty->PcOpen())
+      return false;
+  return true;
+}
+
+int Run(const sim::ProgramSettings& settings, sim::Line& line,
+        std::vector<std::unique_ptr<sim::PtyLink>>& terminals) {
   sim::ModuleFiles files(settings.imagesDirectory);
-  const bool productionLine = !settings.sequence.empty();
+  const sim::Devices* single = line.Single();
+  std::string error;
   bool imageWritten = false;
-  bool finished = false;  // the update complete, or every module of the line taken away
+  bool finished = false;
   uint32_t finishedAt = 0;
   while (!stopSignal) {
-    const int waitUs = static_cast<int>(devices.TicksUntilNextActivity(NowUs(), 10000));
-    pty.Step(devices, NowUs, waitUs > 0 ? waitUs : 1);
-    if (devices.UpdateComplete() && !imageWritten) {
-      imageWritten = true;
-      if (!settings.imageOut.empty() && !WriteImage(settings.imageOut, devices.FirmwareImage()))
-        std::cerr << "tessalink-sim: cannot write " << settings.imageOut << "\n";
-    }
-    if (!devices.UpdateComplete())
-      imageWritten = false;
-    if (!settings.imagesDirectory.empty() && !files.Update(devices, error))
+    Step(line, terminals);
+    const bool complete = single && single->UpdateComplete();
+    if (complete && !imageWritten && !settings.imageOut.empty() &&
+        !WriteImage(settings.imageOut, single->FirmwareImage()))
+      std::cerr << "tessalink-sim: cannot write " << settings.imageOut << "\n";
+    imageWritten = complete;
+    if (!settings.imagesDirectory.empty() && !files.Update(line, error))
       std::cerr << "tessalink-sim: " << error << "\n";
-    const bool done =
-        productionLine ? devices.CurrentModule() == devices.ModuleCount() : imageWritten;
+    const bool done = Done(settings, line, imageWritten);
     if (done && !finished)
       finishedAt = NowUs();
     finished = done;
     // Let the update program finish its exchange with the base station before going away.
-    if (finished && settings.exitAfterUpdate && (!pty.PcOpen() || NowUs() - finishedAt >= 5000000))
+    if (finished && settings.exitAfterUpdate &&
+        (AllClosed(terminals) || NowUs() - finishedAt >= 5000000))
       break;
   }
-  pty.RemoveLink();
+  for (const auto& pty : terminals) pty->RemoveLink();
+  // How well the loop kept time, with several stations.
+  for (size_t k = 0; line.Several() && k < line.StationCount(); ++k)
+    line.GetStation(k).LogWorstLateness();
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  sim::ProgramSettings settings;
+  std::string error;
+  if (!sim::ParseProgramArguments(argc, argv, settings, error)) {
+    if (!error.empty())
+      std::cerr << "tessalink-sim: " << error << "\n";
+    std::cerr << sim::ProgramUsage() << sim::ScenarioHelp();
+    return error.empty() ? 0 : 2;
+  }
+  settings.options.tickUs = 1;
+  const std::unique_ptr<sim::Line> line = sim::MakeLine(settings, error);
+  if (!line) {
+    std::cerr << "tessalink-sim: " << error << "\n";
+    return 2;
+  }
+  std::error_code failure;
+  if (!settings.imagesDirectory.empty() &&
+      !std::filesystem::create_directories(settings.imagesDirectory, failure) && failure) {
+    std::cerr << "tessalink-sim: cannot make " << settings.imagesDirectory << "\n";
+    return 1;
+  }
+  CatchSignals();
+  std::ofstream logFile;
+  if (!OpenLog(settings.logPath, *line, logFile)) {
+    std::cerr << "tessalink-sim: cannot write " << settings.logPath << "\n";
+    return 1;
+  }
+  std::vector<std::unique_ptr<sim::PtyLink>> terminals;
+  if (!OpenTerminals(settings, line->StationCount(), terminals, error)) {
+    std::cerr << "tessalink-sim: " << error << "\n";
+    return 1;
+  }
+  return Run(settings, *line, terminals);
 }

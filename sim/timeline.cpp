@@ -24,6 +24,8 @@ void EventLog::Add(const std::string& source, const std::string& text) {
   entries_.push_back(Entry{timeline_.Now(), source, text});
   if (hook_)
     hook_(entries_.back());
+  if (parent_)
+    parent_->Add(prefix_ + source, text);
 }
 
 std::string Printable(const uint8_t* data, size_t length) {

@@ -50,12 +50,18 @@ class EventLog {
   using Hook = std::function<void(const Entry&)>;
 
   explicit EventLog(const Timeline& timeline) : timeline_(timeline) {}
+  // A part's log within a larger one: each entry is also added to `parent`, its source named
+  // after `prefix` ("station 2: base station").
+  EventLog(const Timeline& timeline, EventLog& parent, std::string prefix)
+      : timeline_(timeline), parent_(&parent), prefix_(std::move(prefix)) {}
   void Add(const std::string& source, const std::string& text);
   const std::vector<Entry>& Entries() const { return entries_; }
   void SetHook(Hook hook) { hook_ = std::move(hook); }
 
  private:
   const Timeline& timeline_;
+  EventLog* parent_ = nullptr;
+  std::string prefix_;
   std::vector<Entry> entries_;
   Hook hook_;
 };

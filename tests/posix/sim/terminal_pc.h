@@ -22,9 +22,8 @@ inline bool SeesOpenAt(const std::string& log, unsigned baud) {
          log.find("PC closes the port", opened) == std::string::npos;
 }
 
-// The PC's end: the terminal opened like a serial port, raw, 8N1, at `baud`. Returns once the
-// simulator hears the terminal at that rate.
-inline int OpenTerminal(const SimProgram& sim, const std::string& path, unsigned baud) {
+// The terminal opened like a serial port, raw, 8N1, at `baud`; -1 when it will not open.
+inline int OpenRaw(const std::string& path, unsigned baud) {
   const int fd = open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
   if (fd < 0)
     return -1;
@@ -34,6 +33,15 @@ inline int OpenTerminal(const SimProgram& sim, const std::string& path, unsigned
   tio.c_cflag |= CLOCAL | CREAD;
   tcsetattr(fd, TCSANOW, &tio);
   SetCustomBaudRate(fd, baud);
+  return fd;
+}
+
+// The PC's end: the terminal opened raw at `baud`. Returns once the simulator hears the terminal
+// at that rate.
+inline int OpenTerminal(const SimProgram& sim, const std::string& path, unsigned baud) {
+  const int fd = OpenRaw(path, baud);
+  if (fd < 0)
+    return -1;
   EXPECT_TRUE(WaitUntil([&] { return SeesOpenAt(sim.Log(), baud); }, std::chrono::seconds(10)));
   return fd;
 }

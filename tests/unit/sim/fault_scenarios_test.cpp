@@ -130,3 +130,31 @@ TEST(FaultScenarios, BusyPortOpensOnceReleased) {
 
 }  // namespace
 }  // namespace simtest
+
+namespace simtest {
+namespace {
+
+// The bytes the boot loader sends with ready-twice: the spare "!" comes before any page, and a
+// page refused once later still gets its "@"; the update that reads the spare "!" as page 0's
+// reply stays one reply behind from there on.
+TEST(FaultScenarios, ReadyTwiceSendsASpareReadyByteBeforeAnyPage) {
+  sim::Scenario scenario;
+  std::string error;
+  ASSERT_TRUE(sim::ParseScenario("bootloader-running,ready-twice,nak-page=1:1", scenario, error));
+  Bench bench(scenario);
+  ASSERT_EQ(bench.port.Open(3, 9600, 'N', 8, 1), 1);
+  bench.Send("<RP" + StoredFrames());
+  EXPECT_EQ(bench.Collect(100).size(), 27u);
+  bench.Send("\xC0");
+  EXPECT_EQ(bench.Collect(100), "\xD0");
+  bench.Send("#$%-QMM-2.11-644");
+  EXPECT_EQ(bench.Collect(100), "QMM-2.11-644\r!!");
+  const std::vector<uint8_t> image = SampleImage(2);
+  for (const auto& [page, reply] : {std::pair{0, "!"}, {1, "@"}, {1, "!"}}) {
+    bench.Send(PageFrame(image, page));
+    EXPECT_EQ(bench.Collect(100), reply) << page;
+  }
+}
+
+}  // namespace
+}  // namespace simtest

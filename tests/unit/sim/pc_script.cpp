@@ -39,6 +39,19 @@ std::vector<uint8_t> SampleImage(int pages) {
   return image;
 }
 
+std::string PageFrame(const std::vector<uint8_t>& image, size_t page) {
+  std::string frame(259, '\0');
+  frame[0] = static_cast<char>(page >> 8);
+  frame[1] = static_cast<char>(page);
+  uint8_t sum = 0;
+  for (size_t i = 0; i < 256; ++i) {
+    frame[2 + i] = static_cast<char>(image[page * 256 + i]);
+    sum = static_cast<uint8_t>(sum + image[page * 256 + i]);
+  }
+  frame[258] = static_cast<char>(sum);
+  return frame;
+}
+
 std::string Bench::ReadBytes(int count, uint32_t timeoutMs) {
   std::string buffer(static_cast<size_t>(count), '\0');
   buffer.resize(static_cast<size_t>(port.ReadBytes(buffer.data(), count, timeoutMs)));
@@ -234,16 +247,7 @@ void Transfer(Bench& b, const std::vector<uint8_t>& image, UpdateResult& result)
   }
   const size_t pages = image.size() / 256;
   for (size_t page = 0, sends = 0; page < pages;) {
-    std::string frame(259, '\0');
-    frame[0] = static_cast<char>(page >> 8);
-    frame[1] = static_cast<char>(page);
-    uint8_t sum = 0;
-    for (size_t i = 0; i < 256; ++i) {
-      frame[2 + i] = static_cast<char>(image[page * 256 + i]);
-      sum = static_cast<uint8_t>(sum + image[page * 256 + i]);
-    }
-    frame[258] = static_cast<char>(sum);
-    b.Send(frame);
+    b.Send(PageFrame(image, page));
     ++result.frameSends;
     const int reply = WaitByte(b, 3000);
     if (reply == '!') {

@@ -23,6 +23,8 @@ std::string ResponseFrame(uint8_t id, const std::string& name, uint8_t status,
                           const std::string& value = "");
 // A page image of `pages` pages with varied bytes.
 std::vector<uint8_t> SampleImage(int pages);
+// The 259-byte frame of one page of `image`: page number, 256 data bytes, their sum.
+std::string PageFrame(const std::vector<uint8_t>& image, size_t page);
 
 struct Bench {
   explicit Bench(const sim::Scenario& scenario = {}, const sim::Options& options = {},
