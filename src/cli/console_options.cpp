@@ -104,24 +104,22 @@ std::string Synopsis(const std::string& program) {
          "      [--setup-timeout SECONDS] [--baud RATE]\n  " +
          program + " check [--firmware-dir DIR] [--image FILE]\n  " + program +
          " --list-ports\n\n"
-         "Updates the firmware of a Korvane Quorvanta Mobile Module over the air, through a\n"
-         "Korvane Tessalink base station on a serial port.\n";
+         "Updates the firmware of a Korvane Quorvanta Mobile Module over the air,\n"
+         "through a Korvane Tessalink base station on a serial port.\n";
 }
 
 std::string Footer() {
-  return "check: validates the description file and the HEX file without touching a port;\n"
-         "  --image FILE writes the page image the module would receive.\n"
-         "\n"
-         "A failed module does not end a loop. End of input, " STOP_REQUESTS
-         ", while the loop\n"
-         "waits for the next module ends it; the exit status is then 0 when every module\n"
-         "succeeded, else that of the first failure.\n"
-         "\n"
-         "During an update the program prints the control-parameter instructions and the\n"
-         "module's values as they arrive, then waits for Enter. End of input, " STOP_REQUESTS
-         ",\n"
-         "cancels and restores the base station; a second one cuts the serial link at\n"
-         "once (the port is still closed properly), a third ends the program on the spot.\n"
+  return "Stopping:\n"
+         "  During an update the program prints the control-parameter instructions and the\n"
+         "  module's values as they arrive, then waits for Enter. End of input, or\n"
+         "  " STOP_REQUESTS
+         ", cancels and restores the base station; during a transfer,\n"
+         "  which cannot be stopped safely, the transfer finishes first. A second one cuts\n"
+         "  the serial link at once (the port is still closed properly; a module cut off\n"
+         "  in its transfer stays in its boot loader, where the next update finds it); a\n"
+         "  third ends the program on the spot. A failed module does not end a loop; a\n"
+         "  stop while the loop waits for the next module ends it, with exit status 0 when\n"
+         "  every module succeeded, else that of the first failure.\n"
          "\n" +
          ExitCodeHelp();
 }
@@ -170,7 +168,12 @@ void CommandLine::DeclareUpdate() {
   app.add_option("--firmware-dir", o.firmwareDirectory,
                  "where the firmware description file\n"
                  "Korvane_Quorvanta_Mobile_Module.txt and the HEX file lie.\n"
-                 "Default: the program's own directory.")
+                 "Default: the program's own directory"
+#ifndef _WIN32
+                 " when the description\n"
+                 "file lies there, else the current directory"
+#endif
+                 ".")
       ->option_text("DIR");
   app.add_flag("--yes,-y", o.yes,
                "start the update as soon as the module's four control\n"
@@ -206,8 +209,8 @@ void CommandLine::DeclareUpdate() {
                  "with a header row when FILE ends in .csv.")
       ->option_text("FILE");
   app.add_flag("--json", o.json,
-               "the update's events as JSON Lines on standard output; every\n"
-               "other line goes to standard error.");
+               "the update's events as JSON Lines on standard output;\n"
+               "every other line goes to standard error.");
 }
 
 void CommandLine::DeclareLoop() {
@@ -240,7 +243,9 @@ void CommandLine::DeclareLoop() {
 }
 
 void CommandLine::DeclareCheck() {
-  check = app.add_subcommand("check", "validate the firmware files without touching a port.");
+  check = app.add_subcommand("check",
+                             "validate the firmware files without touching a port;\n"
+                             "--image FILE writes the page image a module would get.");
   check->set_help_flag("--help,-h", "show this help.");
   check->allow_extras();
   check
