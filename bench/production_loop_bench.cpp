@@ -107,10 +107,11 @@ LoopBenchRun ConsoleLoop(const LoopBenchSettings& settings, bool fixedBaud) {
   NoInterrupts interrupts;
   std::ostringstream out, err;
   ConsoleOutput output(out, err, false);
+  const PortNames portNames;
   ConsoleEnvironment environment{line.clock, *line.serial, line.profile,
                                  line.ports, input,        interrupts,
                                  output,     "kqm-update", line.firmware.WithSeparator(),
-                                 nullptr};
+                                 portNames};
   ConsoleOptions options;
   options.yes = true;
   options.loop = true;

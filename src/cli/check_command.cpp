@@ -31,7 +31,8 @@ ExitCode RunCheckCommand(ConsoleEnvironment& environment, const ConsoleOptions& 
   SetupPrompt prompt(environment.clock, output, noInput, environment.interrupts, false);
   ConsolePresenter presenter(output, prompt);
   FirmwareBundle firmware;
-  if (!LoadFirmware(environment, options, presenter, firmware))
+  std::string problem;
+  if (!LoadFirmware(environment, options, presenter, firmware, problem))
     return ExitCode::kFirmwareFile;
 
   // The same conversion the update makes, kept in memory.

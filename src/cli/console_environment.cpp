@@ -12,7 +12,7 @@ std::string WithTrailingSeparator(const std::string& directory) {
 
 std::string PortName(const ConsoleEnvironment& environment, int port) {
   std::string name = "COM" + std::to_string(port);
-  const std::string device = environment.describePort ? environment.describePort(port) : "";
+  const std::string device = environment.portNames.Device(port);
   if (!device.empty())
     name += " (" + device + ")";
   return name;

@@ -7,6 +7,7 @@
 #include "console_output.h"
 #include "core/clock.h"
 #include "core/profile_store.h"
+#include "port_names.h"
 #include "serial/serial_backend.h"
 #include "serial/serial_port_list.h"
 
@@ -23,8 +24,8 @@ struct ConsoleEnvironment {
   std::string applicationName;
   // The program's own directory with its trailing separator, or empty.
   std::string programDirectory;
-  // The device behind COMn, for the messages (empty where the name says it all).
-  std::function<std::string(int port)> describePort;
+  // The devices behind the COM numbers, where the system has them.
+  const PortNames& portNames;
   // --json: where the event lines go (standard output; `output` then writes to standard
   // error only).
   std::ostream* jsonOut = nullptr;

@@ -36,13 +36,14 @@ std::string FolderName(const std::string& directory) {
 }  // namespace
 
 bool LoadFirmware(ConsoleEnvironment& environment, const ConsoleOptions& options,
-                  ConsolePresenter& presenter, FirmwareBundle& firmware) {
+                  ConsolePresenter& presenter, FirmwareBundle& firmware, std::string& problem) {
   ConsoleOutput& output = environment.output;
   output.Line(std::string(device_names::kModule) + " Firmware Update");
   firmware.SetDirectory(FirmwareDirectory(environment, options));
   if (!firmware.ReadDescription()) {
-    PrintMessageBox(output, {firmware_messages::DescriptionOpenFailed(firmware.DescriptionPath()),
-                             firmware_texts::kCheckCaption, mb::kOk | mb::kIconExclamation});
+    problem = firmware_messages::DescriptionOpenFailed(firmware.DescriptionPath());
+    PrintMessageBox(output,
+                    {problem, firmware_texts::kCheckCaption, mb::kOk | mb::kIconExclamation});
     output.ErrorLine("No firmware description file " +
                      std::string(firmware_texts::kDescriptionFileName) + " in " +
                      FolderName(firmware.Directory()) +
@@ -50,7 +51,6 @@ bool LoadFirmware(ConsoleEnvironment& environment, const ConsoleOptions& options
     return false;
   }
   output.Line(firmware_texts::kUsageLine);
-  std::string problem;
   const bool usable = update::CheckFirmwareFile(presenter, firmware, problem);
   output.Line(firmware_messages::FirmwareVersionLine(usable ? firmware.Version() : ""));
   return usable;

@@ -11,6 +11,7 @@
 std::string FirmwareDirectory(const ConsoleEnvironment& environment, const ConsoleOptions& options);
 
 // The header, the description file and the HEX file check, printed as an update starts;
-// false (and said why, with what to do) when no update is possible.
+// false (and said why, with what to do; `problem` is the message shown) when no update is
+// possible.
 bool LoadFirmware(ConsoleEnvironment& environment, const ConsoleOptions& options,
-                  ConsolePresenter& presenter, FirmwareBundle& firmware);
+                  ConsolePresenter& presenter, FirmwareBundle& firmware, std::string& problem);

@@ -17,4 +17,7 @@ class InterruptCounter {
  public:
   virtual ~InterruptCounter() = default;
   virtual int Count() const = 0;
+  // Whether a transfer is running: a stop request then says that the transfer cannot be
+  // stopped safely and finishes first.
+  virtual void SetTransferring(bool /*transferring*/) const {}
 };

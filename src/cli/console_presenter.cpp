@@ -34,6 +34,13 @@ void ConsolePresenter::ShowSuccess(int, const std::string& status, const UpdateM
 }
 
 void ConsolePresenter::ShowFailure(const UpdateFailure& failure) {
+  if (isCut_ && isCut_()) {
+    output_.ErrorLine(failure.kind == UpdateFailure::Kind::kTransfer
+                          ? "The serial link was cut during the transfer: the module stays in "
+                            "its boot loader, where the next update finds it and finishes."
+                          : "The serial link was cut: the update stops here.");
+    return;
+  }
   if (!failure.status.empty())
     output_.Line(failure.status);
   PrintMessageBox(output_, failure.message);

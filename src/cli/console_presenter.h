@@ -1,4 +1,5 @@
 #pragma once
+#include <functional>
 #include <string>
 
 #include "console_output.h"
@@ -26,9 +27,14 @@ class ConsolePresenter : public UpdatePresenter {
   void ShowFailure(const UpdateFailure& failure) override;
   SetupAnswer AskForSetupReport(SetupReport& report) override { return prompt_.Ask(report); }
 
+  // Whether the user cut the serial link: the failures that follow from the cut are not the
+  // devices' doing, and are said as what they are.
+  void SetLinkCut(std::function<bool()> isCut) { isCut_ = std::move(isCut); }
+
  private:
   ConsoleOutput& output_;
   SetupPrompt& prompt_;
   // The file line is checked again by every run; said again only when it changed.
   std::string firmwareLine_;
+  std::function<bool()> isCut_;
 };

@@ -12,8 +12,8 @@ namespace {
 constexpr ExitCodeEntry kExitCodes[] = {
     {ExitCode::kSuccess, "success", "the update succeeded (check: the firmware files are valid)"},
     {ExitCode::kInternalError, "internal error", "internal error"},
-    {ExitCode::kUsage, "bad command line",
-     "bad command line, or the trace, image or report file cannot be written"},
+    {ExitCode::kUsage, "bad command line, or a file named on it cannot be used",
+     "bad command line, or the trace, image or report file cannot be opened"},
     {ExitCode::kFirmwareFile, "firmware file problem",
      "firmware file problem (description file, HEX file or page image)"},
     {ExitCode::kPortOpen, "the serial port cannot be opened",
@@ -28,6 +28,8 @@ constexpr ExitCodeEntry kExitCodes[] = {
     {ExitCode::kCancelled, "cancelled", "cancelled (end of input, " STOP_REQUESTS ")"},
     {ExitCode::kSetupTimeout, "the module's Setup report did not arrive in time",
      "the module's Setup report did not arrive within --setup-timeout"},
+    {ExitCode::kRecordLost, "a record could not be written to the report file",
+     "a record could not be written to the report file (the output tells which)"},
     {ExitCode::kStoppedHard, "stopped", "stopped at once by a third Ctrl-C"},
 };
 }  // namespace

@@ -20,6 +20,8 @@ enum class ExitCode : int {
   kCancelled = 9,
   // --setup-timeout: the module's Setup report did not arrive in time (Cancel Update taken).
   kSetupTimeout = 10,
+  // A record could not be written to the report file (a full disk, say).
+  kRecordLost = 11,
   // A third Ctrl-C ends the program on the spot (the system closes the port).
   kStoppedHard = 130,
 };

@@ -59,6 +59,7 @@ void AddFields(Json& json, const ev::PageFrameSent& e) {
   json["page"] = e.page;
   json["pages"] = e.pages;
   json["send"] = e.send;
+  json["discarded"] = e.discarded;
 }
 void AddFields(Json& json, const ev::PageReplied& e) {
   json["page"] = e.page;

@@ -20,6 +20,9 @@ class CuttableSerial : public SerialBackend {
   bool Write(const uint8_t* data, uint32_t length) override;
   bool PurgeInput() override;
   // Once cut, nothing comes: the waits end at once.
+  std::string OpenFailure() const override {
+    return isCut_() ? std::string() : inner_.OpenFailure();
+  }
   void WaitForInput(uint32_t milliseconds) override;
 
  private:

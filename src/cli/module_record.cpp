@@ -1,6 +1,7 @@
 #include "module_record.h"
 
 #include <algorithm>
+#include <cmath>
 #include <nlohmann/json.hpp>
 
 #include "firmware/hex_page_image.h"
@@ -12,6 +13,11 @@ using Json = nlohmann::ordered_json;
 template <typename T>
 Json OrNull(const std::optional<T>& value) {
   return value ? Json(*value) : Json(nullptr);
+}
+
+// Rates and medians with one decimal: more says nothing a millisecond clock can know.
+double OneDecimal(double value) {
+  return std::round(value * 10) / 10;
 }
 
 Json TextOrNull(const std::optional<std::string>& text) {
@@ -47,14 +53,15 @@ Json RecordJson(const ModuleRecord& record) {
   json["resends"] = link.resends;
   json["most_resent_page"] = link.mostResentPage >= 0 ? Json(link.mostResentPage) : Json(nullptr);
   json["most_resent_page_resends"] = link.mostResends;
-  json["round_trip_median_ms"] = OrNull(Median(link.roundTripsMs));
+  const std::optional<double> median = Median(link.roundTripsMs);
+  json["round_trip_median_ms"] = median ? Json(OneDecimal(*median)) : Json(nullptr);
   json["round_trip_worst_ms"] =
       link.roundTripsMs.empty()
           ? Json(nullptr)
           : Json(*std::max_element(link.roundTripsMs.begin(), link.roundTripsMs.end()));
   json["transfer_bytes_per_s"] =
       transferred && link.spanMs != 0
-          ? Json(static_cast<double>(link.accepted * kPageSize) * 1000 / link.spanMs)
+          ? Json(OneDecimal(static_cast<double>(link.accepted * kPageSize) * 1000 / link.spanMs))
           : Json(nullptr);
   json["search_ms"] = facts.phases.search;
   json["setup_wait_ms"] = facts.phases.setupWait;
@@ -64,6 +71,8 @@ Json RecordJson(const ModuleRecord& record) {
   json["result"] = record.result;
   json["exit_code"] = ToInt(record.exitCode);
   json["message"] = Utf8FromBytes(record.message);
+  json["stale_bytes_discarded"] = link.staleBytes;
+  json["recovery"] = facts.recovery;
   return json;
 }
 

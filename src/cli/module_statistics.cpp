@@ -92,8 +92,10 @@ void ModuleStatistics::Take(const update_events::BaudRateTried& e) {
 }
 
 void ModuleStatistics::Take(const update_events::BootLoaderPolled& e) {
-  if (e.poll == 1 && e.answered)
+  if (e.poll == 1 && e.answered) {
     run_.facts.moduleSeen = true;
+    run_.facts.recovery = true;
+  }
   if (e.poll == 2)
     Enter(Phase::kTransfer, e.tick);
 }
@@ -146,6 +148,7 @@ void ModuleStatistics::Take(const update_events::PageFrameSent& sent) {
   LinkFigures& link = run_.facts.link;
   if (link.frames++ == 0)
     run_.firstFrameTick = sent.tick;
+  link.staleBytes += sent.discarded;
   link.pages = sent.pages;
   if (sent.send == 1)
     return;
@@ -189,10 +192,19 @@ std::string LinkSummary(const ModuleFacts& facts) {
     const double bytesPerSecond =
         link.accepted * static_cast<double>(kPageSize) * 1000.0 / link.spanMs;
     const double wireLimit = facts.baud / kBitsPerByte;
-    char rate[96];
-    std::snprintf(rate, sizeof rate, "; %.0f bytes/s, %.1f %% of the wire limit at %u baud",
-                  bytesPerSecond, 100 * bytesPerSecond / wireLimit, facts.baud);
+    char rate[128];
+    // Faster than the wire can carry: the bytes took no time on a real line.
+    if (bytesPerSecond > wireLimit) {
+      std::snprintf(rate, sizeof rate,
+                    "; %.0f bytes/s, faster than %u baud can carry: the link is simulated",
+                    bytesPerSecond, facts.baud);
+    } else {
+      std::snprintf(rate, sizeof rate, "; %.0f bytes/s, %.1f %% of the wire limit at %u baud",
+                    bytesPerSecond, 100 * bytesPerSecond / wireLimit, facts.baud);
+    }
     text += rate;
   }
+  if (link.staleBytes != 0)
+    text += "; " + std::to_string(link.staleBytes) + " stale bytes dropped before frames";
   return text;
 }

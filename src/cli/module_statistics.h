@@ -29,6 +29,7 @@ struct LinkFigures {
   int resends = 0;          // frames sent again
   int mostResentPage = -1;  // the page with the most resends (from 0), -1 when none
   int mostResends = 0;
+  int staleBytes = 0;                  // bytes waiting before a frame, dropped unread as replies
   std::vector<uint32_t> roundTripsMs;  // frame to reply, for the replies that came
   uint32_t spanMs = 0;                 // first frame sent to last reply
 };
@@ -50,6 +51,9 @@ struct ModuleFacts {
   bool started = false;  // the procedure ran (UpdateStarted came)
   // A module took part: its Setup report began, or its boot loader was already waiting.
   bool moduleSeen = false;
+  // The module was found waiting in its boot loader (an update cut off earlier) and finished
+  // from there, without a Setup report.
+  bool recovery = false;
 };
 
 // One collector per update procedure, fed by its events: what the per-module summary line and

@@ -2,6 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
+#include "hex_diagnostic.h"
 #include "text_fields.h"
 
 namespace {
@@ -65,38 +66,40 @@ ModuleRecord RecordOf(const ModuleRecord& shared, int attempt, const UpdateResul
   return record;
 }
 
+// What the console can add to a failure that the dialog's texts do not say; empty for none.
+std::string FailureDetail(const UpdateResult& result, const ModuleUpdater& updater) {
+  switch (result.outcome) {
+    case UpdateOutcome::kPortOpenFailed:
+      return updater.link.port.OpenFailure();
+    case UpdateOutcome::kNoBaseStation:
+      if (updater.link.options.baudRates.size() != 1)
+        return {};
+      return "Only " + std::to_string(updater.link.options.baudRates.front()) +
+             " baud was tried (--baud): without --baud all six rates are searched.";
+    case UpdateOutcome::kFirmwareFileProblem:
+      if (result.hexProblem.kind == HexProblem::Kind::kNone)
+        return {};
+      return updater.job.firmware.HexFileName() + ": " + DescribeHexProblem(result.hexProblem) +
+             ". kqm-update check shows it without a module.";
+    default:
+      return {};
+  }
+}
+
 ModuleRecord ModuleUpdater::Run(int attempt) {
-  if (json != nullptr)
-    json->SetAttempt(attempt);
+  records.BeginAttempt(attempt);
   UpdateResult result = update::RunUpdate(link, presenter, job);
   job.pageImage.Discard();
-  if (result.outcome == UpdateOutcome::kSuccess)
-    profile.WriteInt(profile::kSettingsSection, profile::kComPortEntry, job.port);
+  if (result.outcome == UpdateOutcome::kSuccess && rememberPort)
+    rememberPort();
   if (isCut() && result.outcome != UpdateOutcome::kSuccess)
     result.cancel = CancelReason::kLinkCut;
-  return RecordOf(shared, attempt, result, statistics.Facts());
-}
-
-bool ModuleUpdater::Keep(const ModuleRecord& record) {
-  if (json != nullptr)
-    json->Write("module_record", {{"record", RecordJson(record)}});
-  if (report == nullptr || !report->IsOpen())
-    return true;
-  const bool kept = csv ? report->Append(RecordCsvLine(record), RecordCsvHeader())
-                        : report->Append(RecordJsonLine(record));
-  if (!kept)
-    output.ErrorLine("The record of module " + std::to_string(record.attempt) +
-                     " could not be written: " + report->Error());
-  return kept;
-}
-
-void ModuleUpdater::Finish(ExitCode code, int updated, int failed, int skipped) {
-  if (json != nullptr) {
-    json->Write("run_finished", {{"exit_code", ToInt(code)},
-                                 {"updated", updated},
-                                 {"failed", failed},
-                                 {"skipped", skipped}});
+  const std::string detail = isCut() ? "" : FailureDetail(result, *this);
+  if (!detail.empty()) {
+    output.ErrorLine(detail);
+    result.message += "\n" + detail;
   }
+  return RecordOf(shared, attempt, result, statistics.Facts());
 }
 
 std::string ProductionRun::Refusal(const ModuleReport& module) {
@@ -110,19 +113,20 @@ std::string ProductionRun::Refusal(const ModuleReport& module) {
 
 void ProductionRun::Count(const ModuleRecord& record) {
   if (record.result == "skipped") {
-    ++skipped_;
+    ++totals_.skipped;
     return;
   }
   if (firstFailure_ == ExitCode::kSuccess)
     firstFailure_ = record.exitCode;
-  if (!record.facts.moduleSeen)
-    return;
-  moduleMs_ += record.facts.durationMs;
-  if (record.exitCode != ExitCode::kSuccess) {
-    ++failed_;
-    return;
+  if (record.exitCode != ExitCode::kSuccess)
+    ++totals_.failed;
+  if (record.facts.moduleSeen) {
+    ++modulesTimed_;
+    moduleMs_ += record.facts.durationMs;
   }
-  ++updated_;
+  if (record.exitCode != ExitCode::kSuccess)
+    return;
+  ++totals_.updated;
   if (record.facts.moduleId) {
     const auto finished = record.facts.start + std::chrono::milliseconds(record.facts.durationMs);
     updatedAt_[*record.facts.moduleId] =
@@ -130,25 +134,30 @@ void ProductionRun::Count(const ModuleRecord& record) {
   }
 }
 
-std::string ProductionRun::Totals() const {
-  return std::to_string(updated_) + " updated, " + std::to_string(failed_) + " failed, " +
-         std::to_string(skipped_) + " skipped";
+std::string ProductionRun::TotalsText() const {
+  return std::to_string(totals_.updated) + " updated, " + std::to_string(totals_.failed) +
+         " failed, " + std::to_string(totals_.skipped) + " skipped";
 }
 
 uint32_t ProductionRun::MeanModuleMs() const {
-  const int modules = updated_ + failed_;
-  return modules == 0 ? 0 : static_cast<uint32_t>(moduleMs_ / static_cast<uint64_t>(modules));
+  return modulesTimed_ == 0
+             ? 0
+             : static_cast<uint32_t>(moduleMs_ / static_cast<uint64_t>(modulesTimed_));
 }
 
-ExitCode RunProductionLoop(ModuleUpdater& updater, const ConsoleOptions& options) {
+ExitCode RunExitCode(const ProductionRun& run, const RecordKeeper& records) {
+  if (run.FirstFailure() != ExitCode::kSuccess)
+    return run.FirstFailure();
+  return records.RecordLost() ? ExitCode::kRecordLost : ExitCode::kSuccess;
+}
+
+void RunProductionLoop(ModuleUpdater& updater, ProductionRun& run, const ConsoleOptions& options) {
   ConsoleOutput& output = updater.output;
-  ProductionRun run(options.allowRepeat);
   updater.prompt.SetModuleGate(&run);
   output.Line(options.count > 0 ? "Production loop: " + std::to_string(options.count) +
                                       " modules. Put the first module into its Setup mode."
                                 : "Production loop until stopped (Ctrl-C): put the first module "
                                   "into its Setup mode.");
-  bool recordLost = false;
   for (int attempt = 1;; ++attempt) {
     const ModuleRecord record = updater.Run(attempt);
     // Stopped before a module took part: the normal end of a loop, with nothing to record.
@@ -156,28 +165,23 @@ ExitCode RunProductionLoop(ModuleUpdater& updater, const ConsoleOptions& options
       output.Line("The loop ends while it waits for the next module.");
       break;
     }
-    recordLost = !updater.Keep(record);
+    const bool kept = updater.records.Keep(record);
     run.Count(record);
     output.Line(ModuleLine(record));
     if (StationFailed(record)) {
       output.ErrorLine("The loop ends: the next module would fail the same way.");
       break;
     }
-    if (recordLost || updater.interrupts.Count() > 0)
+    if (!kept || updater.interrupts.Count() > 0)
       break;
-    if (options.count > 0 && run.Updated() + run.Failed() >= options.count)
+    if (options.count > 0 && run.Counted() >= options.count)
       break;
     output.Line(NextStep(record));
-    output.Line("So far: " + run.Totals() + ".");
+    output.Line("So far: " + run.TotalsText() + ".");
   }
   updater.prompt.SetModuleGate(nullptr);
-  std::string totals = "Loop finished: " + run.Totals();
+  std::string totals = "Loop finished: " + run.TotalsText();
   if (const uint32_t mean = run.MeanModuleMs(); mean != 0)
     totals += "; " + SecondsText(mean) + " per module on average";
   output.Line(totals + ".");
-  ExitCode code = run.FirstFailure();
-  if (recordLost && code == ExitCode::kSuccess)
-    code = ExitCode::kUsage;
-  updater.Finish(code, run.Updated(), run.Failed(), run.Skipped());
-  return code;
 }

@@ -5,6 +5,7 @@
 
 #include "core/clock.h"
 #include "serial/serial_backend.h"
+#include "update/update_events.h"
 
 // Writes every byte that passes the serial port to a text stream, one line per run of up to
 // 16 bytes in one direction: milliseconds since the trace started, "->" for bytes sent to
@@ -21,15 +22,17 @@ class TracingSerial : public SerialBackend {
   uint32_t Read(uint8_t* buffer, uint32_t max) override;
   bool Write(const uint8_t* data, uint32_t length) override;
   bool PurgeInput() override;
+  std::string OpenFailure() const override { return inner_.OpenFailure(); }
   void WaitForInput(uint32_t milliseconds) override { inner_.WaitForInput(milliseconds); }
 
   // Writes out the bytes still held for the current line.
   void Flush();
+  // A line of its own that says what the program made of the bytes (stale bytes dropped).
+  void Note(const std::string& text);
 
  private:
   enum class Direction { kSent, kReceived };
   void Add(Direction direction, const uint8_t* data, uint32_t length);
-  void Note(const std::string& text);
   uint32_t Now() { return clock_.TickCount() - start_; }
 
   SerialBackend& inner_;
@@ -45,3 +48,19 @@ class TracingSerial : public SerialBackend {
 // One trace line: "[    123 ms] -> 1B 3C 56 ...   |.<V|".
 std::string FormatTraceLine(uint32_t milliseconds, bool sent, const uint8_t* data,
                             std::size_t length);
+
+// Notes in the trace what the update did with bytes it read but did not use.
+class TraceNotes : public UpdateObserver {
+ public:
+  explicit TraceNotes(TracingSerial& trace) : trace_(trace) {}
+  void OnUpdateEvent(const UpdateEvent& event) override {
+    const auto* sent = std::get_if<update_events::PageFrameSent>(&event);
+    if (sent != nullptr && sent->discarded != 0) {
+      trace_.Note("dropped " + std::to_string(sent->discarded) +
+                  " stale bytes unread before the frame of page " + std::to_string(sent->page));
+    }
+  }
+
+ private:
+  TracingSerial& trace_;
+};

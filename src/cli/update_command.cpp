@@ -2,7 +2,6 @@
 // the observers of the update's events, the presenter and the port, then one module or a loop.
 #include <fstream>
 #include <memory>
-#include <optional>
 
 #include "console_commands.h"
 #include "console_firmware.h"
@@ -11,19 +10,14 @@
 #include "link_cut.h"
 #include "observer_fan_out.h"
 #include "production_loop.h"
+#include "real_time_events.h"
 #include "serial/port_discovery.h"
 #include "serial_trace.h"
 #include "sleeping_clock.h"
+#include "text_fields.h"
+#include "transfer_watch.h"
 
 namespace {
-bool EndsWithCsv(const std::string& path) {
-  if (path.size() < 4)
-    return false;
-  std::string extension = path.substr(path.size() - 4);
-  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-  return extension == ".csv";
-}
-
 // One run of the update command and everything it holds while it runs.
 class UpdateCommand {
  public:
@@ -34,10 +28,15 @@ class UpdateCommand {
         hurrying_(env_.clock, isCut_),
         clock_(hurrying_),
         cuttable_(env_.serial, isCut_),
+        realTime_(env_.clock, observers_, isCut_),
         prompt_(clock_, env_.output, env_.input, env_.interrupts, options.yes),
         presenter_(env_.output, prompt_),
-        report_(env_.output) {
+        progress_(env_.output),
+        transferWatch_(env_.interrupts),
+        records_(env_.output, nullptr),
+        run_(options.allowRepeat) {
     prompt_.SetSetupTimeout(options.setupTimeoutMs);
+    presenter_.SetLinkCut(isCut_);
   }
 
   ExitCode Run(int port);
@@ -46,9 +45,14 @@ class UpdateCommand {
   bool OpenFiles();
   void ConnectObservers();
   int ChoosePort(int port);
-  ExitCode RunModules(ModuleUpdater& updater);
   ModuleRecord SharedFields(int port) const;
-  ExitCode Conclude(ExitCode code, ModuleUpdater& updater);
+  // The port of a successful update, for the next run: its number, and where the system has
+  // devices, the device by a name that stays.
+  void RememberPort(int port);
+  ExitCode UpdateModules(int port);
+  // A run that ended before any module could take part still leaves its record.
+  ExitCode EndEarly(ExitCode code, const char* result, const std::string& message);
+  ExitCode Conclude(ExitCode code);
 
   ConsoleEnvironment& env_;
   const ConsoleOptions& options_;
@@ -59,17 +63,19 @@ class UpdateCommand {
   CuttableSerial cuttable_;
   std::ofstream traceFile_;
   std::unique_ptr<TracingSerial> tracing_;
-  RecordFile reportFile_;
+  std::unique_ptr<TraceNotes> traceNotes_;
+  ObserverFanOut observers_;
+  RealTimeEvents realTime_;
   SetupPrompt prompt_;
   ConsolePresenter presenter_;
-  ConsoleUpdateReport report_;
+  ConsoleUpdateReport progress_;
+  TransferWatch transferWatch_;
   ModuleStatistics statistics_;
   std::unique_ptr<JsonEventStream> json_;
-  ObserverFanOut observers_;
+  RecordKeeper records_;
   FirmwareBundle firmware_;
   PageImageInMemory pageImage_;
-  // The one module of a run without a loop, counted.
-  ProductionRun single_{true};
+  ProductionRun run_;
 };
 
 bool UpdateCommand::OpenFiles() {
@@ -80,102 +86,118 @@ bool UpdateCommand::OpenFiles() {
       return false;
     }
     tracing_ = std::make_unique<TracingSerial>(cuttable_, env_.clock, traceFile_);
+    traceNotes_ = std::make_unique<TraceNotes>(*tracing_);
   }
   // Opened before any module is touched, so that a bad path fails at once.
-  if (!options_.reportFile.empty() && !reportFile_.Open(options_.reportFile)) {
-    env_.output.ErrorLine("Cannot write the report file: " + reportFile_.Error());
-    return false;
-  }
-  return true;
+  return options_.reportFile.empty() || records_.OpenReport(options_.reportFile);
 }
 
 void UpdateCommand::ConnectObservers() {
-  observers_.Add(report_);
+  observers_.Add(progress_);
   observers_.Add(statistics_);
+  observers_.Add(transferWatch_);
+  if (traceNotes_)
+    observers_.Add(*traceNotes_);
   if (options_.json && env_.jsonOut != nullptr) {
     json_ = std::make_unique<JsonEventStream>(*env_.jsonOut);
     observers_.Add(*json_);
+    records_.SetJson(json_.get());
   }
 }
 
 // The port given, else the saved one when the system lists it, else the lowest listed.
 int UpdateCommand::ChoosePort(int port) {
   if (port == 0) {
-    const int saved = env_.profile.GetInt(profile::kSettingsSection, profile::kComPortEntry, -1);
+    // A remembered device that is gone leaves its number behind, which may now name another
+    // device: then no saved port counts.
+    const bool deviceRemembered =
+        !env_.profile.GetString(profile::kSettingsSection, profile::kComPortDeviceEntry, "")
+             .empty();
+    const int saved = deviceRemembered ? -1
+                                       : env_.profile.GetInt(profile::kSettingsSection,
+                                                             profile::kComPortEntry, -1);
     port = ChooseComPort(FindComPorts(env_.portList), saved);
   }
-  if (port == 0) {
-    env_.output.ErrorLine("No serial port found. Give the base station's port with --port.");
-    return 0;
-  }
-  env_.output.Line("Serial port  =  " + PortName(env_, port));
+  if (port != 0)
+    env_.output.Line("Serial port  =  " + PortName(env_, port));
   return port;
 }
 
 ModuleRecord UpdateCommand::SharedFields(int port) const {
   ModuleRecord shared;
   shared.host = env_.hostName;
-  shared.port = "COM" + std::to_string(port);
-  shared.device = env_.describePort ? env_.describePort(port) : "";
+  shared.port = port != 0 ? "COM" + std::to_string(port) : "";
+  shared.device = port != 0 ? env_.portNames.Device(port) : "";
   shared.firmwareVersion = firmware_.Version();
   shared.hexFile = firmware_.HexFileName();
   return shared;
+}
+
+void UpdateCommand::RememberPort(int port) {
+  env_.profile.WriteInt(profile::kSettingsSection, profile::kComPortEntry, port);
+  const std::string device = env_.portNames.StableName(port);
+  if (!device.empty())
+    env_.profile.WriteString(profile::kSettingsSection, profile::kComPortDeviceEntry, device);
 }
 
 ExitCode UpdateCommand::Run(int port) {
   if (!OpenFiles())
     return ExitCode::kUsage;
   ConnectObservers();
-  if (!LoadFirmware(env_, options_, presenter_, firmware_))
-    return ExitCode::kFirmwareFile;
+  records_.BeginAttempt(1);
+  std::string problem;
+  if (!LoadFirmware(env_, options_, presenter_, firmware_, problem))
+    return EndEarly(ExitCode::kFirmwareFile, "firmware_file_problem", problem);
   port = ChoosePort(port);
-  if (port == 0)
-    return ExitCode::kPortOpen;
+  if (port == 0) {
+    const std::string message = "No serial port found. Give the base station's port with --port.";
+    env_.output.ErrorLine(message);
+    return EndEarly(ExitCode::kPortOpen, "port_open_failed", message);
+  }
+  return Conclude(UpdateModules(port));
+}
 
+ExitCode UpdateCommand::UpdateModules(int port) {
   CSerialPort channel(tracing_ ? static_cast<SerialBackend&>(*tracing_) : cuttable_, clock_);
   UpdateOptions updateOptions;
   if (options_.baud != 0)
     updateOptions.baudRates = {options_.baud};
-  LinkContext link{channel, clock_, observers_, updateOptions};
-  ModuleUpdater updater{link,
-                        presenter_,
-                        {firmware_, pageImage_, port},
-                        prompt_,
-                        statistics_,
-                        env_.output,
-                        env_.profile,
-                        env_.interrupts,
-                        isCut_,
-                        &reportFile_,
-                        EndsWithCsv(options_.reportFile),
-                        json_.get(),
-                        SharedFields(port)};
-  const ExitCode code = RunModules(updater);
+  LinkContext link{channel, clock_, realTime_, updateOptions};
+  ModuleUpdater updater{link,         presenter_,         {firmware_, pageImage_, port},
+                        prompt_,      statistics_,        env_.output,
+                        env_.profile, env_.interrupts,    isCut_,
+                        records_,     SharedFields(port), [this, port] { RememberPort(port); }};
+  if (options_.loop) {
+    RunProductionLoop(updater, run_, options_);
+  } else {
+    const ModuleRecord record = updater.Run(1);
+    records_.Keep(record);
+    run_.Count(record);
+    env_.output.Line(UpdateSummary(statistics_.Facts()));
+  }
   channel.Close();
-  return Conclude(code, updater);
+  return RunExitCode(run_, records_);
 }
 
-ExitCode UpdateCommand::RunModules(ModuleUpdater& updater) {
-  if (options_.loop)
-    return RunProductionLoop(updater, options_);
-  const ModuleRecord record = updater.Run(1);
-  ExitCode code = record.exitCode;
-  if (!updater.Keep(record) && code == ExitCode::kSuccess)
-    code = ExitCode::kUsage;
-  single_.Count(record);
-  return code;
+ExitCode UpdateCommand::EndEarly(ExitCode code, const char* result, const std::string& message) {
+  ModuleRecord record = SharedFields(0);
+  record.attempt = 1;
+  record.facts.start = std::chrono::system_clock::now();
+  record.result = result;
+  record.exitCode = code;
+  record.message = message;
+  records_.Keep(record);
+  run_.Count(record);
+  return Conclude(code);
 }
 
-ExitCode UpdateCommand::Conclude(ExitCode code, ModuleUpdater& updater) {
+ExitCode UpdateCommand::Conclude(ExitCode code) {
   if (tracing_)
     tracing_->Flush();
   ConsoleOutput& output = env_.output;
-  if (!options_.loop)
-    output.Line(UpdateSummary(statistics_.Facts()));
   if (isCut_())
     output.ErrorLine("The serial link was cut on request; the port has been closed.");
-  if (!options_.loop)
-    updater.Finish(code, single_.Updated(), single_.Failed(), single_.Skipped());
+  records_.Finish(code, run_.Totals());
   const std::string summary =
       "Exit status " + std::to_string(ToInt(code)) + ": " + ExitCodeMeaning(code) + ".";
   if (code == ExitCode::kSuccess)

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <string>
 
 enum class Parity { kNone, kEven, kOdd, kMark, kSpace };
 enum class StopBits { kOne, kTwo };
@@ -29,6 +30,9 @@ class SerialBackend {
   [[nodiscard]] virtual bool Write(const uint8_t* data, uint32_t length) = 0;
   // Discards everything in the receive queue.
   virtual bool PurgeInput() = 0;
+  // Why the last Open failed, in words that name the device and tell what to do where there
+  // is something to do; empty when the backend cannot tell.
+  virtual std::string OpenFailure() const { return {}; }
   // Returns once a byte is waiting or `milliseconds` have passed, whichever is first, or
   // earlier. Backends that cannot wait return at once, so their callers poll as the dialog
   // program does.

@@ -157,6 +157,13 @@ int CSerialPort::PurgeInput() {
   return open_ && backend_.PurgeInput() ? 1 : 0;
 }
 
+int CSerialPort::DiscardWaiting() {
+  int discarded = 0;
+  uint8_t bytes[64];
+  for (uint32_t read; (read = Read(bytes, sizeof bytes)) != 0;) discarded += static_cast<int>(read);
+  return discarded;
+}
+
 int CSerialPort::PortNumber() const {
   return open_ ? port_ : -1;
 }

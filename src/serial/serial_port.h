@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <string>
 
 #include "core/clock.h"
 #include "serial/serial_backend.h"
@@ -30,6 +31,9 @@ class CSerialPort {
   int Write(const void* buffer, int length);
   int WriteString(const char* text);
   int PurgeInput();
+  // Reads and drops every byte already waiting; returns how many there were. Unlike
+  // PurgeInput, the bytes are read, so that a trace shows them and a caller can count them.
+  int DiscardWaiting();
   // Nothing waiting yet: lets the backend block until a byte comes or `milliseconds` pass
   // (it may return at once; callers loop on the tick counter).
   void WaitForInput(uint32_t milliseconds);
@@ -37,6 +41,8 @@ class CSerialPort {
   int PortNumber() const;
 
   bool IsOpen() const { return open_ != 0; }
+  // Why the last Open failed, as the backend tells it (empty when it cannot).
+  std::string OpenFailure() const { return backend_.OpenFailure(); }
   // The number given to the last Open, kept after a failed Open too.
   int StoredPortNumber() const { return port_; }
   const LineSettings& Settings() const { return settings_; }

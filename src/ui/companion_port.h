@@ -21,6 +21,7 @@ class CompanionPortSerial : public SerialBackend {
   uint32_t Read(uint8_t* buffer, uint32_t max) override { return inner_.Read(buffer, max); }
   bool Write(const uint8_t* data, uint32_t length) override { return inner_.Write(data, length); }
   bool PurgeInput() override { return inner_.PurgeInput(); }
+  std::string OpenFailure() const override { return inner_.OpenFailure(); }
   void WaitForInput(uint32_t milliseconds) override { inner_.WaitForInput(milliseconds); }
 
  private:

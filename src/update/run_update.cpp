@@ -34,14 +34,15 @@ UpdateResult Failed(UpdatePresenter& presenter, UpdateStage stage, UpdateOutcome
 
 // The firmware file check and the page image, before the port is touched.
 bool FirmwareReady(LinkContext& link, UpdatePresenter& presenter, const UpdateJob& job,
-                   std::string& shown) {
-  const bool checked = CheckFirmwareFile(presenter, job.firmware, shown);
+                   UpdateResult& result) {
+  const bool checked = CheckFirmwareFile(presenter, job.firmware, result.message);
   link.Emit(update_events::FirmwareChecked{link.Now(), checked});
   if (!checked)
     return false;
   const PageImageBuild built = BuildPageImage(presenter, job.firmware, job.pageImage);
   if (!built.Built()) {
-    shown = firmware_messages::PageImageProblemText(built.problem);
+    result.message = firmware_messages::PageImageProblemText(built.problem);
+    result.hexProblem = built.hexProblem;
     return false;
   }
   link.Emit(update_events::PageImageBuilt{link.Now(), built.PageCount(), built.image.size(),
@@ -123,7 +124,7 @@ PageImageBuild BuildPageImage(UpdatePresenter& presenter, const FirmwareBundle& 
 UpdateResult RunUpdate(LinkContext& link, UpdatePresenter& presenter, const UpdateJob& job) {
   link.Emit(update_events::UpdateStarted{link.Now()});
   UpdateResult result;
-  if (!FirmwareReady(link, presenter, job, result.message)) {
+  if (!FirmwareReady(link, presenter, job, result)) {
     result.outcome = UpdateOutcome::kFirmwareFileProblem;
     return Finish(link, result);
   }

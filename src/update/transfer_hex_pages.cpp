@@ -124,9 +124,12 @@ PageLoop SendPages(LinkContext& link, UpdatePresenter& presenter, PageImageStore
   for (;;) {
     if (sends == 0 && !StartPage(presenter, image, page, data))
       return {false};
+    // Only one reply belongs to a frame: anything already waiting is stale, and taken for this
+    // frame's reply it would leave every later reply one frame behind.
+    const int discarded = link.port.DiscardWaiting();
     SendFrame(link.port, page, data);
     const uint32_t sent = link.Now();
-    link.Emit(update_events::PageFrameSent{sent, page, pages, sends + 1});
+    link.Emit(update_events::PageFrameSent{sent, page, pages, sends + 1, discarded});
     const ByteWait wait = WaitForByte(link, sent, protocol::kPageReplyTimeoutMs);
     link.Emit(update_events::PageReplied{wait.tick, page, sends + 1, wait.reply, wait.byte,
                                          wait.tick - sent});

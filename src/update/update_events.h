@@ -120,12 +120,15 @@ struct BootLoaderReady {
 };
 
 // A page frame written whole; `send` is 1 for the first send of the page, up to 5.
+// `discarded`: bytes that were waiting before the frame went out and were dropped unread as
+// replies (the boot loader answers each frame once, so they are stale: a duplicated byte, say).
 struct PageFrameSent {
   static constexpr const char* kType = "page_frame_sent";
   uint32_t tick = 0;
   int page = 0;  // from 0
   int pages = 0;
   int send = 1;
+  int discarded = 0;
 };
 
 // The boot loader's reply to a frame, and the time from the frame's last byte to it.

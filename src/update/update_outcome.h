@@ -2,6 +2,8 @@
 #include <optional>
 #include <string>
 
+#include "firmware/hex_page_image.h"
+
 // How an update attempt ended. Every outcome has been shown to the user by the time it is
 // known; this is for hosts that must report it otherwise (the console's exit status, a
 // production record).
@@ -59,4 +61,6 @@ struct UpdateResult {
   std::string cancelNote;
   // Once the whole Setup report arrived and Start Update was taken.
   std::optional<ModuleReport> module;
+  // A HEX file the conversion refused: where and why.
+  HexProblem hexProblem;
 };

@@ -16,6 +16,18 @@ class MemoryProfile : public ProfileStore {
     ++writes;
     return true;
   }
+  std::string GetString(const std::string& section, const std::string& entry,
+                        const std::string& defaultValue) override {
+    auto it = texts.find({section, entry});
+    return it == texts.end() ? defaultValue : it->second;
+  }
+  bool WriteString(const std::string& section, const std::string& entry,
+                   const std::string& value) override {
+    texts[{section, entry}] = value;
+    ++writes;
+    return true;
+  }
   std::map<std::pair<std::string, std::string>, int> values;
+  std::map<std::pair<std::string, std::string>, std::string> texts;
   int writes = 0;
 };

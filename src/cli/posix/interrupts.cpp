@@ -12,7 +12,13 @@
 
 namespace {
 std::atomic<int> interruptCount{0};
+std::atomic<bool> transferring{false};
 static_assert(std::atomic<int>::is_always_lock_free, "the signal handler needs a lock-free count");
+
+constexpr const char kTransferStopText[] =
+    "\nThe transfer cannot be stopped safely: it finishes first, then the program stops.\n"
+    "Ctrl-C again cuts the link: the module then stays in its boot loader, where the next\n"
+    "update finds it and finishes.\n";
 
 // Only async-signal-safe calls in here, and errno as the interrupted code left it.
 void Say(const char* text) {
@@ -28,7 +34,9 @@ void OnInterrupt(int) {
     Say("\nStopped.\n");
     _exit(static_cast<int>(ExitCode::kStoppedHard));
   }
-  if (after == 1)
+  if (after == 1 && transferring.load())
+    Say(kTransferStopText);
+  else if (after == 1)
     Say("\nCancelling the update at the next safe point (Ctrl-C again cuts the link).\n");
   else
     Say("\nCutting the serial link; the port is being closed.\n");
@@ -55,4 +63,8 @@ SignalInterrupts::SignalInterrupts() {
 
 int SignalInterrupts::Count() const {
   return interruptCount.load();
+}
+
+void SignalInterrupts::SetTransferring(bool running) const {
+  transferring.store(running);
 }

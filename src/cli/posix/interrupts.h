@@ -9,4 +9,5 @@ class SignalInterrupts : public InterruptCounter {
   // Installs the handlers; one instance per process.
   SignalInterrupts();
   int Count() const override;
+  void SetTransferring(bool transferring) const override;
 };

@@ -11,6 +11,7 @@
 #include "console_options.h"
 #include "console_output.h"
 #include "core/support_contact.h"
+#include "dev_port_names.h"
 #include "dev_serial_port_list.h"
 #include "file_profile.h"
 #include "interrupts.h"
@@ -61,6 +62,7 @@ int main(int argc, char** argv) {
   }
 
   // The port first: a device path becomes a COM number before the port list is made.
+  FileProfile profile(FileProfile::DefaultPath(support::kCompany, programName));
   ComPortDevices devices;
   int port = 0;
   if (!options.port.empty()) {
@@ -70,13 +72,20 @@ int main(int argc, char** argv) {
       std::cerr << programName << ": " << error << "\n";
       return ToInt(ExitCode::kUsage);
     }
+  } else if (options.command == ConsoleCommand::kUpdate) {
+    std::string note;
+    port = RememberedPort(
+        profile.GetString(profile::kSettingsSection, profile::kComPortDeviceEntry, ""), devices,
+        note);
+    if (!note.empty())
+      std::cerr << note << "\n";
   }
 
   SignalInterrupts interrupts;
   MonotonicClock clock;
-  TermiosSerial serial([devices](int com) { return devices.DevicePath(com); });
-  FileProfile profile(FileProfile::DefaultPath(support::kCompany, programName));
+  TermiosSerial serial([&devices](int com) { return devices.DevicePath(com); });
   DevSerialPortList portList(devices);
+  DevPortNames portNames(devices);
   StdinInput input;
   // --json: the event lines alone on standard output, everything else on standard error.
   ConsoleOutput output(options.json ? std::cerr : std::cout, std::cerr,
@@ -90,7 +99,7 @@ int main(int argc, char** argv) {
                                  output,
                                  programName,
                                  DirectoryOf(programPath),
-                                 [devices](int com) { return devices.DevicePath(com); },
+                                 portNames,
                                  options.json ? &std::cout : nullptr,
                                  HostName()};
 

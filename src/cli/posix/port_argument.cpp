@@ -24,12 +24,14 @@ int ResolvePortArgument(const std::string& text, ComPortDevices& devices, std::s
     return comNumber;
   }
 
+  // A device that is not there still gets its number: opening it then says why it failed.
+  // Text that names neither a COM port nor a path is a mistake on the command line.
   const std::string device = Canonical(text);
-  if (device.empty()) {
-    error = "--port " + text + ": no such device";
+  if (device.empty() && text.find('/') == std::string::npos) {
+    error = "--port " + text + ": give COM1 to COM21, or the device's path";
     return 0;
   }
-  for (int port = 1; port <= kPortCount; ++port) {
+  for (int port = 1; port <= kPortCount && !device.empty(); ++port) {
     const std::string known = devices.DevicePath(port);
     if (!known.empty() && Canonical(known) == device)
       return port;
@@ -45,4 +47,17 @@ int ResolvePortArgument(const std::string& text, ComPortDevices& devices, std::s
   }
   error = "--port " + text + ": every COM number is taken by a device of its own";
   return 0;
+}
+
+int RememberedPort(const std::string& remembered, ComPortDevices& devices, std::string& note) {
+  std::error_code error;
+  if (remembered.empty())
+    return 0;
+  if (!std::filesystem::exists(remembered, error)) {
+    note = "The port of the last successful update, " + remembered +
+           ", is not there now: using the lowest port found instead.";
+    return 0;
+  }
+  std::string ignored;
+  return ResolvePortArgument(remembered, devices, ignored);
 }

@@ -7,6 +7,7 @@
 
 namespace {
 volatile LONG interruptCount = 0;
+volatile LONG transferring = 0;
 
 void Say(const char* text) {
   DWORD written = 0;
@@ -46,10 +47,15 @@ BOOL WINAPI OnControl(DWORD event) {
     Say("\r\nStopped.\r\n");
     ExitProcess(static_cast<UINT>(ExitCode::kStoppedHard));
   }
-  if (after == 1)
+  if (after == 1 && InterlockedCompareExchange(&transferring, 0, 0) != 0) {
+    Say("\r\nThe transfer cannot be stopped safely: it finishes first, then the program stops.\r\n"
+        "Ctrl-C again cuts the link: the module then stays in its boot loader, where the next\r\n"
+        "update finds it and finishes.\r\n");
+  } else if (after == 1) {
     Say("\r\nCancelling the update at the next safe point (Ctrl-C again cuts the link).\r\n");
-  else
+  } else {
     Say("\r\nCutting the serial link; the port is being closed.\r\n");
+  }
   return TRUE;
 }
 }  // namespace
@@ -60,4 +66,8 @@ ConsoleInterrupts::ConsoleInterrupts() {
 
 int ConsoleInterrupts::Count() const {
   return static_cast<int>(InterlockedCompareExchange(&interruptCount, 0, 0));
+}
+
+void ConsoleInterrupts::SetTransferring(bool running) const {
+  InterlockedExchange(&transferring, running ? 1 : 0);
 }

@@ -10,4 +10,5 @@ class ConsoleInterrupts : public InterruptCounter {
   // Installs the handler; one instance per process.
   ConsoleInterrupts();
   int Count() const override;
+  void SetTransferring(bool transferring) const override;
 };

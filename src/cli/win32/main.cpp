@@ -66,6 +66,7 @@ int main(int argc, char** argv) {
   RegistryProfileStore profile(CFirmwareUpdateApp::kRegistryKey, programName);
   RegistryPortList portList;
   StdinInput input;
+  const PortNames portNames;
   // --json: the event lines alone on standard output, everything else on standard error.
   ConsoleOutput output(options.json ? std::cerr : std::cout, std::cerr,
                        _isatty(_fileno(options.json ? stderr : stdout)) != 0);
@@ -78,7 +79,7 @@ int main(int argc, char** argv) {
                                  output,
                                  programName,
                                  DirectoryOf(programPath),
-                                 nullptr,
+                                 portNames,
                                  options.json ? &std::cout : nullptr,
                                  ComputerName()};
 

@@ -44,6 +44,13 @@ std::string FileProfile::DefaultPath(const std::string& company, const std::stri
 }
 
 int FileProfile::GetInt(const std::string& section, const std::string& entry, int defaultValue) {
+  std::istringstream value(GetString(section, entry, ""));
+  int parsed;
+  return value >> parsed ? parsed : defaultValue;
+}
+
+std::string FileProfile::GetString(const std::string& section, const std::string& entry,
+                                   const std::string& defaultValue) {
   std::string current;
   for (const std::string& line : ReadLines(path_)) {
     std::string name;
@@ -55,16 +62,19 @@ int FileProfile::GetInt(const std::string& section, const std::string& entry, in
     if (current != section || eq == std::string::npos || Trim(line.substr(0, eq)) != entry) {
       continue;
     }
-    std::istringstream value(Trim(line.substr(eq + 1)));
-    int parsed;
-    return value >> parsed ? parsed : defaultValue;
+    return Trim(line.substr(eq + 1));
   }
   return defaultValue;
 }
 
 bool FileProfile::WriteInt(const std::string& section, const std::string& entry, int value) {
+  return WriteString(section, entry, std::to_string(value));
+}
+
+bool FileProfile::WriteString(const std::string& section, const std::string& entry,
+                              const std::string& value) {
   std::vector<std::string> lines = ReadLines(path_);
-  const std::string assignment = entry + "=" + std::to_string(value);
+  const std::string assignment = entry + "=" + value;
   // The section's lines are (begin, end); a missing section is appended.
   std::size_t begin = lines.size();
   for (std::size_t i = 0; i < lines.size(); ++i) {

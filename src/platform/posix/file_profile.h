@@ -12,6 +12,10 @@ class FileProfile : public ProfileStore {
 
   int GetInt(const std::string& section, const std::string& entry, int defaultValue) override;
   bool WriteInt(const std::string& section, const std::string& entry, int value) override;
+  std::string GetString(const std::string& section, const std::string& entry,
+                        const std::string& defaultValue) override;
+  bool WriteString(const std::string& section, const std::string& entry,
+                   const std::string& value) override;
   const std::string& Path() const { return path_; }
 
  private:

@@ -10,6 +10,8 @@
 #include <cerrno>
 #include <utility>
 
+#include "port_holders.h"
+
 namespace {
 speed_t StandardSpeed(uint32_t baud) {
   switch (baud) {
@@ -97,18 +99,24 @@ TermiosSerial::~TermiosSerial() {
 }
 
 bool TermiosSerial::Open(int port, const LineSettings& settings) {
+  openFailure_.clear();
   const std::string path = devicePath_ ? devicePath_(port) : std::string();
-  if (path.empty())
-    return false;
-  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0)
-    return false;
-  // Exclusive use, as the Windows port is opened without sharing: an advisory lock against
-  // other programs that honour it, and TIOCEXCL against further opens of the tty.
-  if (flock(fd, LOCK_EX | LOCK_NB) != 0 || ioctl(fd, TIOCEXCL) != 0 || !isatty(fd)) {
-    ::close(fd);
+  if (path.empty()) {
+    openFailure_ = "COM" + std::to_string(port) + " has no device on this computer.";
     return false;
   }
+  const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0)
+    return Refuse(-1, path, port, OpenStep::kOpen, errno);
+  // Exclusive use, as the Windows port is opened without sharing: an advisory lock against
+  // other programs that honour it, and TIOCEXCL against further opens of the tty. A program
+  // that opened it before, without either, would still read the base station's answers.
+  if (flock(fd, LOCK_EX | LOCK_NB) != 0)
+    return Refuse(fd, path, port, OpenStep::kLocked, errno);
+  if (!isatty(fd) || ioctl(fd, TIOCEXCL) != 0)
+    return Refuse(fd, path, port, OpenStep::kNotTerminal, errno);
+  if (!ProcessesWithDeviceOpen(path).empty())
+    return Refuse(fd, path, port, OpenStep::kHeldOpen, 0);
   // Line settings are applied as the Windows channel does: their failure is not fatal.
   ApplySettings(fd, settings);
   int lines = TIOCM_DTR | TIOCM_RTS;
@@ -117,6 +125,16 @@ bool TermiosSerial::Open(int port, const LineSettings& settings) {
   path_ = path;
   gone_ = false;
   return true;
+}
+
+bool TermiosSerial::Refuse(int fd, const std::string& path, int port, OpenStep step, int error) {
+  openFailure_ = OpenFailureText(path, port, step, error);
+  // Exclusive use is the tty's, not the descriptor's: given up only where this program took it.
+  if (step == OpenStep::kHeldOpen)
+    ioctl(fd, TIOCNXCL);
+  if (fd >= 0)
+    ::close(fd);
+  return false;
 }
 
 void TermiosSerial::Close() {
@@ -182,7 +200,8 @@ bool TermiosSerial::Write(const uint8_t* data, uint32_t length) {
     // The driver's queue is full: wait for room, but never for ever on a dead device.
     pollfd p{fd_, POLLOUT, 0};
     const int ready = poll(&p, 1, 5000);
-    if (ready < 0 && errno == EINTR) continue;
+    if (ready < 0 && errno == EINTR)
+      continue;
     if (ready <= 0 || (p.revents & (POLLHUP | POLLERR | POLLNVAL))) {
       MarkGone();
       return false;

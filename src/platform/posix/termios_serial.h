@@ -2,6 +2,7 @@
 #include <functional>
 #include <string>
 
+#include "open_failure.h"
 #include "serial/serial_backend.h"
 
 // A serial port through termios: exclusive, raw 8N1 (or as asked), no flow control, DTR and
@@ -21,17 +22,22 @@ class TermiosSerial : public SerialBackend {
   // Sleeps in poll() until a byte comes, the device goes, or the time has passed.
   void WaitForInput(uint32_t milliseconds) override;
 
+  std::string OpenFailure() const override { return openFailure_; }
+
   // The device path of the open port (empty while closed).
   const std::string& Path() const { return path_; }
 
  private:
   // Once the device has gone (adapter pulled, peer closed) every call reports nothing done.
   void MarkGone();
+  // An Open that failed at `step`: says why, closes what was opened, returns false.
+  bool Refuse(int fd, const std::string& path, int port, OpenStep step, int error);
 
   std::function<std::string(int)> devicePath_;
   std::string path_;
   int fd_ = -1;
   bool gone_ = false;
+  std::string openFailure_;
 };
 
 // Applies a baud rate that has no B constant (14400) with the termios2 interface.

@@ -157,7 +157,7 @@ TEST_F(ConsoleEndToEnd, SecondCtrlCDuringTheTransferStillClosesThePort) {
   ASSERT_TRUE(WaitForText(dir.File("out.txt"), "Sending hex file page  3  of  13", 30s));
   const auto interrupted = std::chrono::steady_clock::now();
   kill(update, SIGINT);
-  ASSERT_TRUE(WaitForText(dir.File("err.txt"), "Cancelling the update", 10s));
+  ASSERT_TRUE(WaitForText(dir.File("err.txt"), "The transfer cannot be stopped safely", 10s));
   kill(update, SIGINT);
   const Finished run = Finish(update, 20s);
   EXPECT_EQ(run.status, 9) << "a cut link is a cancel" << run.out << run.err;

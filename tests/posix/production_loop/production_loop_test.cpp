@@ -4,9 +4,11 @@
 // the exit status, and what a stop or a kill leaves behind.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/wait.h>
 
 #include <filesystem>
 #include <nlohmann/json.hpp>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -32,12 +34,24 @@ class ProductionLoop : public testing::Test {
     ASSERT_EQ(WaitForExit(check, 10s), 0);
     image = ReadFile(dir.File("expected.bin"));
   }
-  pid_t Start(const SimProgram& sim, std::vector<std::string> options) {
-    std::vector<std::string> arguments{KQM_UPDATE_PROGRAM,  "--port",
-                                       sim.Terminal(),      "--firmware-dir",
-                                       dir.Path().string(), "--yes"};
+  // A test that fails early still stops the programs it started.
+  void TearDown() override {
+    for (const pid_t pid : started_) {
+      int status = 0;
+      if (waitpid(pid, &status, WNOHANG) == 0) {
+        kill(pid, SIGKILL);
+        waitpid(pid, &status, 0);
+      }
+    }
+  }
+  pid_t Start(const SimProgram& sim, std::vector<std::string> options,
+              std::vector<std::string> before = {}) {
+    std::vector<std::string> arguments = std::move(before);
+    arguments.insert(arguments.end(), {KQM_UPDATE_PROGRAM, "--port", sim.Terminal(),
+                                       "--firmware-dir", dir.Path().string(), "--yes"});
     arguments.insert(arguments.end(), options.begin(), options.end());
-    return Spawn(arguments, "/dev/null", dir.File("out.txt"), dir.File("err.txt"));
+    started_.push_back(Spawn(arguments, "/dev/null", dir.File("out.txt"), dir.File("err.txt")));
+    return started_.back();
   }
   // Every line of `file` against the schema in docs/ (or one of its definitions).
   void ExpectConforms(const std::string& file, const std::string& definition = "") {
@@ -60,6 +74,9 @@ class ProductionLoop : public testing::Test {
 
   TempDirectory dir;
   std::string image;
+
+ private:
+  std::vector<pid_t> started_;
 };
 
 struct Expected {
@@ -189,6 +206,39 @@ TEST_F(ProductionLoop, AKillInTheSecondModuleLeavesTheFirstRecordWhole) {
   ExpectConforms(dir.File("report.jsonl"), "record");
 }
 
+// Before the next module starts, the record is on the disk (fsync of the report file, seen by
+// strace before the port is opened again) and its event line is in the pipe (read while the
+// program waits for the next module).
+TEST_F(ProductionLoop, EachRecordIsOnTheDiskAndInThePipeBeforeTheNextModule) {
+  SimProgram sim(dir, {"--setup-after", "300", "--module", "id=111111", "--module",
+                       "id=222222,setup-after=off"});
+  const pid_t loop = Start(sim, {"--repeat", "--json", "--report", dir.File("report.jsonl")},
+                           {"/usr/bin/strace", "-f", "-qq", "-e", "trace=openat,fsync,fdatasync",
+                            "-o", dir.File("strace.txt")});
+  ASSERT_TRUE(sim.WaitForLog("module 2 of 2 (ID 222222) comes within reach", 0, 60s));
+  ASSERT_TRUE(sim.WaitForLog("base station: <RS", sim.Log().size(), 30s));
+  const std::string events = ReadFile(dir.File("out.txt"));
+  EXPECT_NE(events.find("\"type\":\"module_record\""), std::string::npos)
+      << "the first module's record, read while the program waits for the second";
+  // The signal to the program strace runs; strace ends with it.
+  const std::string children =
+      ReadFile("/proc/" + std::to_string(loop) + "/task/" + std::to_string(loop) + "/children");
+  ASSERT_FALSE(children.empty());
+  kill(std::stoi(children), SIGTERM);
+  EXPECT_EQ(WaitForExit(loop, 20s), 0);
+  // openat(AT_FDCWD, ".../report.jsonl", ...) = 3, then fsync(3) before the port is opened again.
+  const std::string trace = ReadFile(dir.File("strace.txt"));
+  std::smatch opened;
+  ASSERT_TRUE(std::regex_search(trace, opened, std::regex("report\\.jsonl\"[^\n]*= ([0-9]+)")))
+      << trace;
+  const std::size_t sync = trace.find("fsync(" + opened[1].str() + ")");
+  ASSERT_NE(sync, std::string::npos) << trace;
+  const std::size_t firstOpen = trace.find(sim.Terminal());
+  EXPECT_LT(firstOpen, sync);
+  EXPECT_NE(trace.find(sim.Terminal(), sync), std::string::npos)
+      << "the port is opened again for the second module, after the record's fsync";
+}
+
 // The Setup report that never comes, ended by the time-out or by SIGTERM: Cancel Update's
 // bytes on the wire, then the port closed; the record says which it was.
 TEST_F(ProductionLoop, SetupTimeOutAndSigtermTakeTheCleanCancel) {
@@ -200,7 +250,7 @@ TEST_F(ProductionLoop, SetupTimeOutAndSigtermTakeTheCleanCancel) {
   };
   const Case cases[] = {
       {{"--setup-timeout", "1.5"}, false, 10, ",setup_timeout,10,No Setup report within 1.5 s"},
-      {{}, true, 9, ",cancelled,9,\r\n"}};
+      {{}, true, 9, ",cancelled,9,,0,false\r\n"}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.exitCode);
     const TempDirectory simDir;

@@ -6,6 +6,9 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <nlohmann/json.hpp>
+#include <regex>
+#include <sstream>
 
 #include "console_fakes.h"
 #include "fake_platform.h"
@@ -22,6 +25,13 @@ std::vector<uint8_t> ReadBytes(const std::string& path) {
   std::ifstream file(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
 }
+
+// COM3 is a simulated device; the others are only numbers.
+class SimulatedPortNames : public PortNames {
+ public:
+  std::string Device(int port) const override { return port == 3 ? "/dev/simulated" : ""; }
+  std::string StableName(int port) const override { return Device(port); }
+};
 
 sim::Options PressSetupSoon() {
   sim::Options options;
@@ -54,10 +64,9 @@ struct Session {
                                  firmware.Path() / name);
     }
     ports.SetPorts({"COM1", "COM3"});
-    environment = std::make_unique<ConsoleEnvironment>(ConsoleEnvironment{
-        clock, *serial, profile, ports, input, interrupts, captured.output, "kqm-update",
-        firmware.WithSeparator(),
-        [](int port) { return port == 3 ? std::string("/dev/simulated") : std::string(); }});
+    environment = std::make_unique<ConsoleEnvironment>(
+        ConsoleEnvironment{clock, *serial, profile, ports, input, interrupts, captured.output,
+                           "kqm-update", firmware.WithSeparator(), portNames});
   }
 
   ExitCode Update(int port = 3, bool yes = true) {
@@ -77,6 +86,7 @@ struct Session {
   std::unique_ptr<sim::InProcessSerial> serial;
   MemoryProfile profile;
   ScriptedPortList ports;
+  SimulatedPortNames portNames;
   ScriptedInput input{clock};
   ScriptedInterrupts interrupts;
   CapturedOutput captured;
@@ -277,7 +287,7 @@ TEST(ConsoleSession, LoopCountsUpdatedAndFailedModulesAndRecordsEachAttempt) {
             std::string::npos)
       << rows[3];
   EXPECT_EQ(rows[3].back(), ' ');
-  EXPECT_EQ(rows.back(), "\"\r");
+  EXPECT_EQ(rows.back(), "\",0,false\r") << "the message, then the stale bytes and recovery";
 }
 
 TEST(ConsoleSession, ListPortsMarksTheSavedOne) {
@@ -286,5 +296,83 @@ TEST(ConsoleSession, ListPortsMarksTheSavedOne) {
   s.profile.WriteInt("Settings", "ComPort", 5);
   EXPECT_EQ(RunListPortsCommand(*s.environment), ExitCode::kSuccess);
   EXPECT_EQ(s.Out(), "COM3 (/dev/simulated)\nCOM5  (port of the last successful update)\n");
+}
+}  // namespace
+
+namespace {
+std::string ReadText(const std::string& path) {
+  const std::vector<uint8_t> bytes = ReadBytes(path);
+  return {bytes.begin(), bytes.end()};
+}
+
+// The loop's promises in one run of five modules: the first failure's exit status, a repeat
+// updated again when allowed, a module cancelled in its update recorded and counted as a
+// failure, each page's own resends, the worst round trip, and every record as an event line.
+TEST(ConsoleSession, TheLoopKeepsItsPromises) {
+  Session s({"id=111111,faults=nak-page=1:2,nak-page=3:1", "id=222222,faults=nak-page=0:5",
+             "id=333333,faults=module-answers-id=654321", "id=111111", "id=444444"});
+  std::ostringstream events;
+  s.environment->jsonOut = &events;
+  s.options.loop = true;
+  s.options.allowRepeat = true;
+  s.options.json = true;
+  s.options.reportFile = s.firmware.File("report.jsonl");
+  // Ctrl-C twice in the fifth module's transfer: the link is cut, the update cancelled.
+  s.interrupts.count = [&s] { return s.devices->PageFrames(4).size() >= 2 ? 2 : 0; };
+  EXPECT_EQ(s.Update(), ExitCode::kTransfer) << "the first failure's, not the last module's";
+  EXPECT_TRUE(s.devices->UpdateComplete(3)) << "the repeat was updated again";
+
+  std::vector<nlohmann::json> records, recordEvents;
+  for (const std::string& line : Lines(ReadText(s.options.reportFile)))
+    records.push_back(nlohmann::json::parse(line));
+  nlohmann::json finished;
+  for (const std::string& line : Lines(events.str())) {
+    const nlohmann::json event = nlohmann::json::parse(line);
+    if (event["type"] == "module_record")
+      recordEvents.push_back(event["record"]);
+    finished = event;
+  }
+  ASSERT_EQ(records.size(), 5u);
+  EXPECT_EQ(recordEvents, records) << "every record is an event line too";
+  const char* results[] = {"success", "transfer_failed", "configuration_failed", "success",
+                           "cancelled"};
+  for (int i = 0; i < 5; ++i) EXPECT_EQ(records[i]["result"], results[i]) << i;
+  EXPECT_EQ(records[4]["module_id"], "444444");
+  EXPECT_EQ(finished["type"], "run_finished");
+  EXPECT_EQ(finished["exit_code"], 8);
+  EXPECT_EQ(finished["updated"], 2);
+  EXPECT_EQ(finished["failed"], 3) << "the cancelled module counts as a failure";
+
+  // Page 1 was refused twice, page 3 once: the most resent page's own resends.
+  EXPECT_EQ(records[0]["resends"], 3);
+  EXPECT_EQ(records[0]["most_resent_page"], 1);
+  EXPECT_EQ(records[0]["most_resent_page_resends"], 2);
+  // The module's summary line gives the worst round trip the record has.
+  std::smatch worst;
+  const std::string out = s.Out();
+  ASSERT_TRUE(std::regex_search(out, worst,
+                                std::regex("Module 1 \\(111111\\): updated .*worst ([0-9]+) ms")))
+      << out;
+  EXPECT_EQ(std::stoi(worst[1]), records[0]["round_trip_worst_ms"].get<int>());
+}
+}  // namespace
+
+namespace {
+// A module found waiting in its boot loader (an update cut off earlier) is finished from
+// there: no Setup report, so no module ID, and the record says it was a recovery. The
+// simulated link has no wire time, so the summary does not claim a share of the wire.
+TEST(ConsoleSession, AModuleFinishedFromItsBootLoaderIsARecovery) {
+  Session s("bootloader-running");
+  s.options.reportFile = s.firmware.File("report.jsonl");
+  s.options.loop = true;
+  s.options.count = 1;
+  EXPECT_EQ(s.Update(), ExitCode::kSuccess) << s.Err();
+  const nlohmann::json record = nlohmann::json::parse(ReadText(s.options.reportFile));
+  EXPECT_TRUE(record["module_id"].is_null());
+  EXPECT_EQ(record["recovery"], true);
+  EXPECT_EQ(record["result"], "success");
+  EXPECT_NE(s.Out().find("faster than 9600 baud can carry: the link is simulated"),
+            std::string::npos)
+      << s.Out();
 }
 }  // namespace

@@ -1,6 +1,8 @@
 #pragma once
 #include <functional>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "console_input.h"
 #include "console_output.h"
@@ -28,6 +30,14 @@ class ScriptedInterrupts : public InterruptCounter {
   int Count() const override { return count ? count() : 0; }
   std::function<int()> count;
 };
+
+// The lines of a text, without their line ends.
+inline std::vector<std::string> Lines(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
 
 // Both output streams of the console, kept for assertions.
 struct CapturedOutput {

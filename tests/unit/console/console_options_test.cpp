@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
+#include <fstream>
 #include <set>
 #include <tuple>
 
@@ -124,6 +126,29 @@ TEST(ExitCodes, WhyCancelUpdateWasTakenDecidesTheStatus) {
     result.outcome = outcome;
     result.cancel = reason;
     EXPECT_EQ(ExitCodeFor(result), code) << CancelReasonName(reason);
+  }
+}
+}  // namespace
+
+namespace {
+// The exit statuses the README and the user guide list are the program's own.
+TEST(ExitCodes, TheDocumentsListEveryStatusAndNoOther) {
+  std::set<int> program;
+  for (const ExitCodeEntry& entry : ExitCodeTable()) program.insert(ToInt(entry.code));
+  for (const char* document : {"/../../README.md", "/../../docs/user-guide.md"}) {
+    std::ifstream file(std::string(SAMPLE_FIRMWARE_DIR) + document);
+    ASSERT_TRUE(file) << document;
+    std::set<int> listed;
+    bool inTable = false;
+    for (std::string line; std::getline(file, line);) {
+      if (line.rfind("| Exit status | Meaning |", 0) == 0)
+        inTable = true;
+      else if (inTable && line.rfind("|", 0) != 0)
+        break;
+      else if (inTable && line.size() > 2 && std::isdigit(static_cast<unsigned char>(line[2])))
+        listed.insert(std::stoi(line.substr(2)));
+    }
+    EXPECT_EQ(listed, program) << document;
   }
 }
 }  // namespace

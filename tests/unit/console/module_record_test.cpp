@@ -24,6 +24,8 @@ TEST(ModuleRecord, TextFieldsKeepEveryByteAndQuoteWhatCsvWouldSplit) {
       {"Module.     \n\nTarget Mobile Module ID = 12",
        "\"Module.     \n\nTarget Mobile Module ID = 12\""},
       {"blanks at the end  ", "\"blanks at the end  \""},
+      // A lone CR ends a row for many readers: quoted like a line feed.
+      {"QMM\r2.11", "\"QMM\r2.11\""},
       {"", ""},
   };
   for (const auto& [text, field] : csv) EXPECT_EQ(CsvField(text), field);
@@ -43,7 +45,7 @@ TEST(ModuleRecord, CsvRowHasAFieldForEveryHeaderColumn) {
       << "one comma more, inside the quoted module ID";
   EXPECT_NE(row.find(",\"12,34\","), std::string::npos) << row;
   EXPECT_NE(row.find(",40.5,61,"), std::string::npos) << row;
-  EXPECT_EQ(row.substr(row.size() - 4), ",x\r\n");
+  EXPECT_EQ(row.substr(row.size() - 12), ",x,0,false\r\n");
 }
 
 }  // namespace

@@ -56,11 +56,15 @@ TEST(PortArgument, AnyOtherDeviceTakesTheHighestFreeNumber) {
   EXPECT_EQ(error, "");
 }
 
-TEST(PortArgument, AMissingDeviceIsRefused) {
+// A device path that is not there is no mistake on the command line: it gets a number, and
+// opening it says why it failed (exit status 4, as for every port that cannot be opened).
+TEST(PortArgument, AMissingDeviceGetsANumberAndFailsOnlyWhenOpened) {
   FakeDev f;
   std::string error;
-  EXPECT_EQ(ResolvePortArgument(f.dev.File("ttyUSB7"), f.devices, error), 0);
-  EXPECT_NE(error.find("no such device"), std::string::npos);
+  EXPECT_EQ(ResolvePortArgument(f.dev.File("ttyUSB7x"), f.devices, error), 21);
+  EXPECT_EQ(error, "");
+  EXPECT_EQ(ResolvePortArgument("ttyUSB7", f.devices, error), 0) << "neither COMn nor a path";
+  EXPECT_NE(error.find("give COM1 to COM21"), std::string::npos);
 }
 
 TEST(StdinInput, LinesThenTheEndWhichStays) {

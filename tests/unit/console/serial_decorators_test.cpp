@@ -2,19 +2,13 @@
 
 #include <sstream>
 
+#include "console_fakes.h"
 #include "link_cut.h"
 #include "scripted_serial.h"
 #include "serial/serial_port.h"
 #include "serial_trace.h"
 
 namespace {
-std::vector<std::string> Lines(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
 TEST(SerialTrace, LineShowsTimeDirectionHexAndText) {
   const uint8_t bytes[] = {0x1B, '<', 'V', 0x0D, 0x7F, 0xFF};
   EXPECT_EQ(FormatTraceLine(1234, true, bytes, sizeof bytes),

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "console_fakes.h"
 #include "scripted_serial.h"
 
@@ -124,5 +126,54 @@ TEST(SetupPrompt, FlashingPromptIsSaidOnceAndTheReportReadEveryTenMilliseconds) 
   // About one wait per 10 ms tick over the 5 seconds, never a busy spin.
   EXPECT_GT(f.input.waits, 400);
   EXPECT_LT(f.input.waits, 520);
+}
+}  // namespace
+
+namespace {
+// Turns every module down, as a repeat in a loop is.
+class RefuseAll : public ModuleGate {
+ public:
+  std::string Refusal(const ModuleReport& module) override { return "No: " + module.moduleId; }
+};
+
+// The lines after the four values keep coming for a while; the module is cancelled only once
+// they have stopped, or they would greet the next search in place of the base station.
+TEST(SetupPrompt, ARefusedModuleIsCancelledOnlyOnceItsReportHasGoneQuiet) {
+  HostFixture f(true);
+  RefuseAll gate;
+  f.host->SetModuleGate(&gate);
+  const std::string trailer(200, 'x');  // 200 more bytes, 10 ms apart: 2 s after the values
+  f.serial.Arrive(std::string(kReport) + trailer + "\r", 100, 10);
+  const uint32_t opened = f.clock.Now();
+  const SetupAnswer answer = f.host->Ask(f.report);
+  EXPECT_FALSE(answer.start);
+  EXPECT_EQ(answer.reason, CancelReason::kRefused);
+  EXPECT_EQ(answer.note, "No: 123456");
+  const uint32_t lastByte = 100 + 10 * static_cast<uint32_t>(std::strlen(kReport) + 200);
+  EXPECT_GE(f.clock.Now() - opened, lastByte + 500);
+  EXPECT_LT(f.clock.Now() - opened, lastByte + 700);
+  EXPECT_EQ(f.serial.BytesWaiting(), 0u) << "the whole report was read";
+}
+
+// The time-out is for a report that does not come: once it is complete, the prompt waits for
+// the operator as long as it takes.
+TEST(SetupPrompt, TheTimeOutRunsOnlyWhileTheReportIsIncomplete) {
+  HostFixture f(false);
+  f.host->SetSetupTimeout(2000);
+  f.serial.Arrive(kReport, 1000, 1);
+  const uint32_t opened = f.clock.Now();
+  f.input.script = [&](uint32_t now) {
+    return now - opened >= 5000 ? ConsoleInput::Event::kLine : ConsoleInput::Event::kNone;
+  };
+  const SetupAnswer answer = f.host->Ask(f.report);
+  EXPECT_TRUE(answer.start);
+  EXPECT_GE(f.clock.Now() - opened, 5000u);
+
+  HostFixture late(false);
+  late.host->SetSetupTimeout(2000);
+  late.serial.Arrive(kReport, 2500, 1);
+  const SetupAnswer timedOut = late.host->Ask(late.report);
+  EXPECT_FALSE(timedOut.start);
+  EXPECT_EQ(timedOut.reason, CancelReason::kSetupTimeout);
 }
 }  // namespace

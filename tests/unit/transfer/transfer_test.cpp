@@ -316,3 +316,26 @@ TEST(Transfer, SmallestAndLargestImages) {
 }
 
 }  // namespace
+
+namespace {
+// The ready byte duplicated on the radio link: the spare "!" waits before page 0's frame goes
+// out. Taken for page 0's reply, it would leave the program one reply behind, and a later
+// refusal would never be read: a success with a page missing. The dialog program's procedure,
+// on virtual time, with the refusal at each page in turn.
+TEST(Transfer, ASpareReadyByteIsNeverTakenForAPageReply) {
+  for (int refused = 0; refused < 4; ++refused) {
+    SCOPED_TRACE(refused);
+    sim::Scenario scenario = Running();
+    scenario.readyTwice = true;
+    scenario.nakPage[refused] = 1;
+    UpdateHarness h(scenario);
+    const std::string hex = PagesHex(4);
+    h.Prepare(hex);
+    h.Update();
+    ASSERT_EQ(h.f.dlg->LastOutcome(), UpdateOutcome::kSuccess);
+    EXPECT_TRUE(h.devices.UpdateComplete());
+    EXPECT_EQ(h.devices.FirmwareImage(), ImageOf(hex)) << "every page in the module";
+    EXPECT_EQ(h.devices.PageFrames().size(), 5u) << "four pages and the one resend";
+  }
+}
+}  // namespace
