@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <chrono>
 #include <ctime>
-#include <sstream>
 
 namespace dashboard {
 
@@ -37,19 +36,18 @@ bool ReadClock(const std::string& text, int& minutes) {
 
 std::optional<std::vector<int>> ParseShiftStarts(const std::string& text, std::string& error) {
   std::vector<int> starts;
-  std::istringstream items(text);
-  std::string item;
-  while (std::getline(items, item, ',')) {
+  std::size_t from = 0;
+  for (;;) {
+    const std::size_t comma = text.find(',', from);
     int minutes = 0;
-    if (!ReadClock(item, minutes)) {
+    if (!ReadClock(text.substr(from, comma - from), minutes)) {
       error = text + ": give the shifts' starts as HH:MM,HH:MM,... (24-hour clock)";
       return std::nullopt;
     }
     starts.push_back(minutes);
-  }
-  if (starts.empty()) {
-    error = "give at least one shift start (HH:MM)";
-    return std::nullopt;
+    if (comma == std::string::npos)
+      break;
+    from = comma + 1;
   }
   std::sort(starts.begin(), starts.end());
   return starts;
