@@ -12,6 +12,8 @@ ExitCode RunServeCommand(ConsoleEnvironment& environment, const ConsoleOptions&)
 
 #else
 
+#include <sys/resource.h>
+
 #include <csignal>
 #include <thread>
 
@@ -20,6 +22,8 @@ ExitCode RunServeCommand(ConsoleEnvironment& environment, const ConsoleOptions&)
 #include "dashboard/shift_times.h"
 
 namespace {
+constexpr int kNiceness = 10;
+
 // The settings the options give; false with the reason printed.
 bool ReadSettings(ConsoleOutput& output, const ConsoleOptions& options,
                   dashboard::ServerSettings& settings) {
@@ -73,6 +77,9 @@ ExitCode RunServeCommand(ConsoleEnvironment& environment, const ConsoleOptions& 
   }
   // A page closed while it is sent to must not end the program.
   std::signal(SIGPIPE, SIG_IGN);
+  // Stations on this PC come first: their bytes have deadlines, the page has none. Every
+  // thread of the server is made after this and inherits it.
+  setpriority(PRIO_PROCESS, 0, kNiceness);
   dashboard::DashboardServer server(*history, settings);
   std::string error;
   if (!server.Bind(error)) {

@@ -17,11 +17,13 @@ namespace dashboard {
 namespace {
 // Requests: the page's own are a line each; anything longer is refused unread.
 constexpr std::size_t kMaxBody = 1024;
-constexpr std::size_t kWorkers = 12;
+constexpr std::size_t kWorkers = 16;
 // Event streams at once; each holds a worker while the page is open.
-constexpr int kMaxStreams = 6;
+constexpr int kMaxStreams = 8;
 constexpr auto kFeedPeriod = std::chrono::milliseconds(250);
-constexpr auto kKeepAlive = std::chrono::seconds(15);
+// A stream says something this often: writing is how a closed page is noticed, so its worker
+// and its place among the streams are free again within a few seconds.
+constexpr auto kKeepAlive = std::chrono::seconds(2);
 
 void ServeFile(const httplib::Request& request, httplib::Response& response) {
   const std::string name = request.matches.size() > 1 ? request.matches[1].str() : "index.html";

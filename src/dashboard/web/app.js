@@ -90,7 +90,12 @@ function listen() {
   const events = new EventSource('api/events');
   events.addEventListener('stations', (e) => showStations(JSON.parse(e.data)));
   events.onopen = () => { $('live').textContent = 'live'; $('live').className = 'live up'; };
-  events.onerror = () => { $('live').textContent = 'reconnecting'; $('live').className = 'live down'; };
+  events.onerror = () => {
+    $('live').textContent = 'reconnecting';
+    $('live').className = 'live down';
+    // A stream the server refused (too many pages open) is not tried again by the browser.
+    if (events.readyState === EventSource.CLOSED) setTimeout(listen, 3000);
+  };
 }
 
 // One chart, made on its first data and given new data after.

@@ -307,11 +307,33 @@ TEST_F(DashboardTest, BadRequestsAreRefusedAndSlowClientsBlockNoOne) {
   };
   for (const auto& bad : kBad) {
     bool closed = false;
-    const std::string answer = RawExchange(port, bad.request, 5s, closed);
+    const std::string answer = RawExchange(port, bad.request, 8s, closed);
     EXPECT_EQ(StatusOf(answer), bad.status) << bad.request.substr(0, 60) << "\n" << answer;
   }
-  // The slow ones are cut off by the server's read time-out.
+  // The slow ones are cut off by the server's read time-out. (A body too large is refused
+  // once the read of it timed out too, after 5 s.)
   for (std::future<bool>& client : slow) EXPECT_TRUE(client.get());
+}
+
+// Pages that were closed leave no event stream behind: a page opened after them gets one.
+TEST_F(DashboardTest, ClosedPagesFreeTheirStreams) {
+  const std::string stream = "GET /api/events HTTP/1.1\r\nHost: 127.0.0.1\r\n\r\n";
+  std::vector<std::future<std::string>> pages;
+  for (int i = 0; i < 9; ++i) {
+    pages.push_back(std::async(std::launch::async, [&] {
+      bool closed = false;
+      return RawExchange(line_->port, stream, 1500ms, closed);
+    }));
+  }
+  int refused = 0;
+  for (auto& page : pages) refused += StatusOf(page.get()) == 503 ? 1 : 0;
+  EXPECT_GE(refused, 1) << "more streams than the server allows were all accepted";
+  EXPECT_TRUE(posixtest::WaitUntil(
+      [&] {
+        bool closed = false;
+        return StatusOf(RawExchange(line_->port, stream, 300ms, closed)) == 200;
+      },
+      8s));
 }
 
 TEST_F(DashboardTest, TokenGuardsEveryRequestBeyondLoopback) {
