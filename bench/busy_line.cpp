@@ -16,17 +16,17 @@ EpochMs NowMs() {
       .count();
 }
 
-Attempt MakeAttempt(std::size_t i, std::size_t count, EpochMs endMs, std::mt19937& random) {
+Attempt MakeAttempt(std::size_t i, std::size_t count, const Span& span, std::mt19937& random) {
   Attempt a;
   const int station = static_cast<int>(i % kStations);
   a.host = station < 4 ? "line-3a" : "line-3b";
   a.port = "/dev/ttyUSB" + std::to_string(station % 4);
   a.station = a.host + ":" + a.port;
-  a.startMs =
-      endMs - 365 * kDayMs + static_cast<EpochMs>(i) * (365 * kDayMs) / static_cast<EpochMs>(count);
+  a.startMs = span.endMs - span.spanMs +
+              static_cast<EpochMs>(i) * span.spanMs / static_cast<EpochMs>(count);
   a.durationMs = 9000 + random() % 2000;
   const std::size_t module = random() % 20 == 0 && i > 100 ? i - 1 - random() % 100 : i;
-  a.moduleId = std::to_string(100000000 + module);
+  a.moduleId = std::to_string(span.firstModule + module);
   const unsigned roll = random() % 100;
   a.result = roll < 90   ? "success"
              : roll < 95 ? "skipped"
@@ -62,12 +62,12 @@ Timing Time(int runs, const std::function<void(int)>& question) {
   return {ms[ms.size() / 2], ms.back()};
 }
 
-double Fill(history::History& history, std::size_t count, EpochMs endMs) {
+double Fill(history::History& history, std::size_t count, const Span& span) {
   std::mt19937 random(7);
   const auto start = Clock::now();
   std::vector<Attempt> batch;
   for (std::size_t i = 0; i < count; ++i) {
-    batch.push_back(MakeAttempt(i, count, endMs, random));
+    batch.push_back(MakeAttempt(i, count, span, random));
     if (batch.size() == 50000 || i + 1 == count) {
       history.RecordAll(batch);
       batch.clear();

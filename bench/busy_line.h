@@ -16,12 +16,22 @@ constexpr int kStations = 8;  // two PCs of four base stations
 
 history::EpochMs NowMs();
 
-// Attempt `i` of `count`, evenly spread over the year before `endMs`.
-history::Attempt MakeAttempt(std::size_t i, std::size_t count, history::EpochMs endMs,
+constexpr history::EpochMs kYearMs = 365 * kDayMs;
+
+// Where the attempts of one filling lie: spread evenly over the `spanMs` before `endMs`, their
+// modules numbered from `firstModule`.
+struct Span {
+  history::EpochMs endMs = 0;
+  history::EpochMs spanMs = kYearMs;
+  std::size_t firstModule = 100000000;
+};
+
+// Attempt `i` of `count`.
+history::Attempt MakeAttempt(std::size_t i, std::size_t count, const Span& span,
                              std::mt19937& random);
 
 // Fills the history in transactions of 50,000 attempts; the seconds it took.
-double Fill(history::History& history, std::size_t count, history::EpochMs endMs);
+double Fill(history::History& history, std::size_t count, const Span& span);
 
 // Every station publishing its state, as a running line does.
 void PublishStations(history::History& history);

@@ -21,7 +21,7 @@ using namespace busy_line;
 
 void Measure(const char* name, history::History& history, std::size_t count, EpochMs endMs,
              int runs) {
-  const double fillS = Fill(history, count, endMs);
+  const double fillS = Fill(history, count, Span{endMs});
   PublishStations(history);
   std::mt19937 random(11);
   std::size_t found = 0;

@@ -150,13 +150,32 @@ function hourRows(summary) {
   return summary.perHour.length ? rows : [];
 }
 
+// The hours as bars, the series side by side within each hour.
+function barPlotter(e) {
+  const context = e.drawingContext;
+  const points = e.points;
+  let gap = Infinity;
+  for (let i = 1; i < points.length; i++) gap = Math.min(gap, points[i].canvasx - points[i - 1].canvasx);
+  if (!isFinite(gap)) gap = e.plotArea.w / 2;
+  const width = Math.max(1, Math.floor(gap * 0.7 / e.seriesCount));
+  const bottom = e.dygraph.toDomYCoord(0);
+  context.fillStyle = e.color;
+  for (const p of points) {
+    const left = p.canvasx - gap * 0.35 + e.seriesIndex * width;
+    context.fillRect(left, p.canvasy, width, bottom - p.canvasy);
+  }
+}
+
 function showPlots(summary) {
-  plot('plot-per-hour', hourRows(summary), {labels: ['hour', 'updated', 'failed'],
-       stepPlot: true, fillGraph: true, drawPoints: true, pointSize: 3,
-       colors: ['#2f855a', '#c53030'], includeZero: true, axes: {x: {axisLabelWidth: 60}}});
+  const hours = hourRows(summary);
+  const halfHour = 1800000;
+  plot('plot-per-hour', hours, {labels: ['hour', 'updated', 'failed'], plotter: barPlotter,
+       colors: ['#2f855a', '#c53030'], includeZero: true, axes: {x: {axisLabelWidth: 60}},
+       dateWindow: hours.length ? [hours[0][0].getTime() - halfHour,
+                                   hours[hours.length - 1][0].getTime() + halfHour] : null});
   const links = summary.links;
   const labels = ['time'].concat(links.stations.map((_, i) => 'station ' + (i + 1)));
-  const common = {labels: labels, connectSeparatedPoints: true, drawPoints: true, pointSize: 3,
+  const common = {labels: labels, connectSeparatedPoints: true, drawPoints: true, pointSize: 3, xRangePad: 8,
                   includeZero: true, axes: {x: {axisLabelWidth: 70}}};
   legend('legend-round-trip', links.stations, plot('plot-round-trip', linkRows(links, 2), common));
   legend('legend-resends', links.stations, plot('plot-resends', linkRows(links, 4), common));

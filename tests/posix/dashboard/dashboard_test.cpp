@@ -305,13 +305,13 @@ TEST_F(DashboardTest, BadRequestsAreRefusedAndSlowClientsBlockNoOne) {
       {"HELLO\r\n\r\n", 400},
       {"GET / HTTP/1.1\r\nHost: dashboard.example.com\r\nConnection: close\r\n\r\n", 403},
   };
+  // (A body too large is answered once the read of it timed out, after 5 s.)
   for (const auto& bad : kBad) {
     bool closed = false;
     const std::string answer = RawExchange(port, bad.request, 8s, closed);
     EXPECT_EQ(StatusOf(answer), bad.status) << bad.request.substr(0, 60) << "\n" << answer;
   }
-  // The slow ones are cut off by the server's read time-out. (A body too large is refused
-  // once the read of it timed out too, after 5 s.)
+  // The slow ones are cut off by the server's read time-out.
   for (std::future<bool>& client : slow) EXPECT_TRUE(client.get());
 }
 
