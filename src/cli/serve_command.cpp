@@ -12,8 +12,10 @@ ExitCode RunServeCommand(ConsoleEnvironment& environment, const ConsoleOptions&)
 
 #else
 
+#include <signal.h>
 #include <sys/resource.h>
 
+#include <atomic>
 #include <csignal>
 #include <thread>
 
@@ -23,6 +25,22 @@ ExitCode RunServeCommand(ConsoleEnvironment& environment, const ConsoleOptions&)
 
 namespace {
 constexpr int kNiceness = 10;
+
+// Ctrl-C or SIGTERM: the server stops (the console's own handlers speak of an update).
+std::atomic<bool> stopRequested{false};
+
+void OnStop(int) {
+  stopRequested = true;
+}
+
+void CatchStopSignals() {
+  struct sigaction action {};
+  action.sa_handler = OnStop;
+  sigemptyset(&action.sa_mask);
+  action.sa_flags = SA_RESTART;
+  sigaction(SIGINT, &action, nullptr);
+  sigaction(SIGTERM, &action, nullptr);
+}
 
 // The settings the options give; false with the reason printed.
 bool ReadSettings(ConsoleOutput& output, const ConsoleOptions& options,
@@ -87,9 +105,11 @@ ExitCode RunServeCommand(ConsoleEnvironment& environment, const ConsoleOptions& 
     return ExitCode::kUsage;
   }
   TellWhere(environment, settings, server.Port(), history->Describe());
+  CatchStopSignals();
   std::thread serving([&server] { server.Run(); });
-  while (environment.interrupts.Count() == 0)
+  while (!stopRequested && environment.interrupts.Count() == 0)
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  output.Line("Stopping the dashboard ...");
   server.Stop();
   serving.join();
   output.Line("The dashboard has stopped.");

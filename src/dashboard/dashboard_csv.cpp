@@ -55,4 +55,17 @@ std::string PerHourCsv(const std::vector<history::HourCount>& perHour) {
   return out;
 }
 
+std::string LinksCsv(const std::vector<history::LinkPoint>& links) {
+  std::string out = Row({"start_time", "station", "round_trip_median_ms", "round_trip_worst_ms",
+                         "resends", "frames"});
+  const auto ms = [](const std::optional<double>& value) {
+    return value ? Number(*value) : std::string();
+  };
+  for (const history::LinkPoint& p : links) {
+    out += Row({history::IsoUtc(p.startMs), history::CsvText(p.station), ms(p.roundTripMedianMs),
+                ms(p.roundTripWorstMs), std::to_string(p.resends), std::to_string(p.frames)});
+  }
+  return out;
+}
+
 }  // namespace dashboard

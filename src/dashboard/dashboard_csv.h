@@ -15,5 +15,7 @@ std::string StationsCsv(const std::vector<history::StationState>& states);
 std::string FailuresCsv(const std::vector<history::Attempt>& failures);
 // Modules updated and failed per hour of the shift.
 std::string PerHourCsv(const std::vector<history::HourCount>& perHour);
+// Each station's link over the shift: every attempt that sent page frames.
+std::string LinksCsv(const std::vector<history::LinkPoint>& links);
 
 }  // namespace dashboard

@@ -21,6 +21,10 @@ void DashboardServer::RouteExports() {
     const history::EpochMs since = ShiftStart(NowMs(), settings_.shiftStarts);
     SendCsv(response, PerHourCsv(history_.ModulesPerHour(since)), "modules-per-hour.csv");
   });
+  s.Get("/export/links.csv", [this](const httplib::Request&, httplib::Response& response) {
+    const history::EpochMs since = ShiftStart(NowMs(), settings_.shiftStarts);
+    SendCsv(response, LinksCsv(history_.LinkSeries(since)), "links.csv");
+  });
   s.Get("/export/attempts.csv",
         [this](const httplib::Request& request, httplib::Response& response) {
           history::AttemptQuery query;
