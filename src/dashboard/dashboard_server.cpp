@@ -15,7 +15,7 @@
 namespace dashboard {
 
 namespace {
-// Requests: the page's own are a line each; anything longer is refused unread.
+// Requests: the page's own have no body; a larger one than this is refused (413).
 constexpr std::size_t kMaxBody = 1024;
 constexpr std::size_t kWorkers = 16;
 // Event streams at once; each holds a worker while the page is open.

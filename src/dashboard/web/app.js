@@ -24,9 +24,14 @@ function timeText(ms) {
       pad(d.getHours()) + ':' + pad(d.getMinutes()) + ':' + pad(d.getSeconds());
 }
 
+// As the history counts them: every result but success and skipped is a failure.
 function isFailure(result) {
-  return result !== '' && result !== 'success' && result !== 'skipped' && result !== 'cancelled';
+  return result !== '' && result !== 'success' && result !== 'skipped';
 }
+
+// The states a tile has a look for; any other is shown, but styled as none of them.
+const knownStates = new Set(['searching', 'waiting', 'configuring', 'transferring', 'restoring',
+                             'retrying', 'stopped']);
 
 // A tile's fixed parts, made once per station; their texts change with each state.
 function makeTile(station) {
@@ -49,7 +54,8 @@ function showTile(s) {
   const tile = tiles.get(s.station) || makeTile(s.station);
   tiles.set(s.station, tile);
   const failed = isFailure(s.lastResult);
-  tile.className = 'tile ' + (s.offline ? 'offline' : s.state) + (failed ? ' failed' : '');
+  const look = s.offline ? 'offline' : knownStates.has(s.state) ? s.state : 'other';
+  tile.className = 'tile ' + look + (failed ? ' failed' : '');
   tile.querySelector('.state').textContent = s.offline ? 'offline' : s.state;
   tile.querySelector('.state').title = s.offline ?
       'no state for ' + Math.round(s.ageMs / 1000) + ' s (last: ' + s.state + ')' : '';

@@ -288,7 +288,7 @@ TEST_F(DashboardTest, BadRequestsAreRefusedAndSlowClientsBlockNoOne) {
   const auto stations = client.Get("/api/stations");
   ASSERT_TRUE(stations);
   EXPECT_EQ(stations->status, 200);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+  EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
   const struct {
     std::string request;
     int status;
