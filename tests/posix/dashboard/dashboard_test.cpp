@@ -358,6 +358,13 @@ TEST_F(DashboardTest, TokenGuardsEveryRequestBeyondLoopback) {
   EXPECT_EQ(cookie.rfind("kqm_dashboard_token=" + token + ";", 0), 0u) << cookie;
   EXPECT_EQ(client.Get("/api/stations", {{"Cookie", "kqm_dashboard_token=" + token}})->status, 200);
   EXPECT_EQ(client.Get("/api/stations", {{"Authorization", "Bearer " + token}})->status, 200);
+  // A browser given the printed address shows the line: its own requests carry the cookie.
+  Browser().Navigate("http://127.0.0.1:" + port + "/?token=" + token);
+  EXPECT_TRUE(
+      Browser().WaitFor("document.querySelectorAll('.tile').length === 3 && "
+                        "document.getElementById('live').textContent === 'live'",
+                        5s))
+      << PageProblems();
   EXPECT_EQ(open.Terminate(5s), 0);
 }
 
