@@ -1,7 +1,7 @@
 // The line's dashboard as a supervisor sees it: three stations feed a fresh SQLite history as a
 // line's stations do (the station feeder), `kqm-update serve` serves it, and headless Chromium
 // shows the page; the checks read the DOM after the page's scripts ran. Screenshots are kept
-// in results/dashboard/ of the test folder.
+// in results/dashboard/ of the tests' build folder.
 #include <gtest/gtest.h>
 #include <httplib.h>
 
@@ -67,7 +67,7 @@ int StatusOf(const std::string& answer) {
 
 // The processes of one test run; whatever happens, they are stopped and the files removed.
 struct Line {
-  std::string results = fs::absolute("results/dashboard");
+  std::string results = DASHBOARD_RESULTS_DIR;
   std::string work = results + "/work";
   std::vector<ChildProcess> stations;
   ChildProcess serve;
@@ -222,6 +222,7 @@ TEST_F(DashboardTest, MarkupModuleIdIsShownAsTextInTileSearchAndCsv) {
   Tell(2, "state\ttransferring\t" + kMarkupId + "\t1\t13");
   ASSERT_TRUE(Browser().WaitFor(
       "tilePart(" + Literal(kStations[2]) + ", '.module .value') === " + Literal(kMarkupId), 3s));
+  Shot("markup-tile");
   Tell(2, "finish\t" + kMarkupId + "\ttransfer_failed\t<b>" + kNoResponse + "</b>\t2\t60");
   Browser().Evaluate("document.getElementById('search-id').value = " + Literal(kMarkupId) +
                      "; document.getElementById('search-go').click(); true");
