@@ -15,6 +15,9 @@ ExitCode RunCheckCommand(ConsoleEnvironment& environment, const ConsoleOptions& 
 // --list-ports: the COM ports the system lists, the saved one marked.
 ExitCode RunListPortsCommand(ConsoleEnvironment& environment);
 
+// serve: the line's dashboard, a web page over the history, until Ctrl-C or SIGTERM.
+ExitCode RunServeCommand(ConsoleEnvironment& environment, const ConsoleOptions& options);
+
 // The command the options name: update, check or list the ports.
 ExitCode RunConsoleCommand(ConsoleEnvironment& environment, const ConsoleOptions& options,
                            int port);

@@ -103,7 +103,9 @@ std::string Synopsis(const std::string& program) {
          "      [--repeat | --count N] [--allow-repeat] [--report FILE] [--json]\n"
          "      [--setup-timeout SECONDS] [--baud RATE]\n  " +
          program + " check [--firmware-dir DIR] [--image FILE]\n  " + program +
-         " --list-ports\n\n"
+         " --list-ports\n  " + program +
+         " serve --history DB [--listen ADDRESS:PORT] [--token TEXT]\n"
+         "      [--shifts HH:MM,...]\n\n"
          "Updates the firmware of a Korvane Quorvanta Mobile Module over the air,\n"
          "through a Korvane Tessalink base station on a serial port.\n";
 }
@@ -130,6 +132,7 @@ struct CommandLine {
 
   CLI::App app;
   CLI::App* check = nullptr;
+  CLI::App* serve = nullptr;
   ConsoleOptions options;
   bool listPorts = false;
   bool version = false;
@@ -138,6 +141,7 @@ struct CommandLine {
   void DeclareUpdate();
   void DeclareLoop();
   void DeclareCheck();
+  void DeclareServe();
 };
 
 CommandLine::CommandLine(const std::string& program) : app("", program) {
@@ -149,6 +153,7 @@ CommandLine::CommandLine(const std::string& program) : app("", program) {
   DeclareUpdate();
   DeclareLoop();
   DeclareCheck();
+  DeclareServe();
   app.add_flag("--list-ports", listPorts, "list the serial ports found and exit.");
   app.add_flag("--version", version, "show the version.");
   // An option given twice is a mistake, flags included.
@@ -256,17 +261,51 @@ void CommandLine::DeclareCheck() {
       ->option_text("FILE");
 }
 
+void CommandLine::DeclareServe() {
+  serve = app.add_subcommand("serve",
+                             "the line at a glance: a live web page over the history\n"
+                             "that the stations write, until Ctrl-C or SIGTERM.");
+  serve->set_help_flag("--help,-h", "show this help.");
+  serve->allow_extras();
+  serve
+      ->add_option("--history", options.historyTarget,
+                   "the line's history: an SQLite file, or a PostgreSQL\n"
+                   "URL or connection string.")
+      ->option_text("DB");
+  serve
+      ->add_option("--listen", options.listen,
+                   "where the page is served. Default: 127.0.0.1:8080, this\n"
+                   "computer only. Any other address needs the token.")
+      ->option_text("ADDRESS:PORT");
+  serve
+      ->add_option("--token", options.token,
+                   "the token every request must carry. Default: none on\n"
+                   "127.0.0.1, else one made up and printed at start.")
+      ->option_text("TEXT");
+  serve
+      ->add_option("--shifts", options.shifts,
+                   "when shifts start, local time. Default: 06:00,14:00,22:00.")
+      ->option_text("HH:MM,...");
+  for (CLI::Option* option : serve->get_options()) {
+    if (option->get_name() != "--help")
+      option->multi_option_policy(CLI::MultiOptionPolicy::Throw);
+  }
+}
+
 // What was left over, in our words: an option of the update given to check, or anything the
 // program does not know. Empty when nothing was.
 std::string Leftover(CommandLine& line) {
   const bool check = line.check->parsed();
-  const std::vector<std::string> extras = check ? line.check->remaining() : line.app.remaining();
+  const bool serve = line.serve->parsed();
+  const std::vector<std::string> extras = check   ? line.check->remaining()
+                                          : serve ? line.serve->remaining()
+                                                  : line.app.remaining();
   if (extras.empty())
     return {};
   const std::string& first = extras.front();
   const std::string name = first.substr(0, first.find('='));
-  if (check && name.rfind("--", 0) == 0 && line.app.get_option_no_throw(name) != nullptr)
-    return name + " does not apply to check";
+  if ((check || serve) && name.rfind("--", 0) == 0 && line.app.get_option_no_throw(name) != nullptr)
+    return name + " does not apply to " + (check ? "check" : "serve");
   if (!check && name == "--image")
     return "--image belongs to the check command";
   if (name.rfind("-", 0) == 0)
@@ -296,6 +335,20 @@ std::vector<std::string> UpdateOptionsGiven(const CLI::App& app) {
       given.push_back(name);
   }
   return given;
+}
+
+// Why a serve command line is refused; empty when it is not.
+std::string ServeRefusal(const CommandLine& line) {
+  std::vector<std::string> given = UpdateOptionsGiven(line.app);
+  if (line.app.get_option("--firmware-dir")->count() != 0)
+    given.push_back("--firmware-dir");
+  if (line.listPorts)
+    return "serve and --list-ports cannot be combined";
+  if (!given.empty())
+    return given.front() + " does not apply to serve";
+  if (line.options.historyTarget.empty())
+    return "serve needs --history DB: the history the stations write";
+  return {};
 }
 }  // namespace
 
@@ -328,6 +381,12 @@ ParseResult ParseConsoleArguments(const std::vector<std::string>& arguments) {
       return result;
     }
     options.command = ConsoleCommand::kCheck;
+  } else if (line.serve->parsed()) {
+    if (const std::string refused = ServeRefusal(line); !refused.empty()) {
+      result.error = refused;
+      return result;
+    }
+    options.command = ConsoleCommand::kServe;
   } else if (line.listPorts) {
     const std::vector<std::string> given = UpdateOptionsGiven(line.app);
     if (!given.empty()) {

@@ -4,7 +4,7 @@
 #include <vector>
 
 // What the command line asks for.
-enum class ConsoleCommand { kUpdate, kCheck, kListPorts, kHelp, kVersion };
+enum class ConsoleCommand { kUpdate, kCheck, kListPorts, kHelp, kVersion, kServe };
 
 struct ConsoleOptions {
   ConsoleCommand command = ConsoleCommand::kUpdate;
@@ -33,6 +33,14 @@ struct ConsoleOptions {
   uint32_t setupTimeoutMs = 0;
   // --baud RATE: the only rate tried; 0 searches all six.
   uint32_t baud = 0;
+
+  // serve: the line's dashboard over the history --history names, on --listen ADDRESS:PORT
+  // (empty: the default), guarded by --token (empty: none on loopback, else one made up), the
+  // shift starting at the times of --shifts (empty: the default).
+  std::string historyTarget;
+  std::string listen;
+  std::string token;
+  std::string shifts;
 };
 
 struct ParseResult {

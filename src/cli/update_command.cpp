@@ -221,6 +221,8 @@ ExitCode RunConsoleCommand(ConsoleEnvironment& environment, const ConsoleOptions
       return RunCheckCommand(environment, options);
     case ConsoleCommand::kListPorts:
       return RunListPortsCommand(environment);
+    case ConsoleCommand::kServe:
+      return RunServeCommand(environment, options);
     default:
       return RunUpdateCommand(environment, options, port);
   }

@@ -166,12 +166,15 @@ check_firmware_folder() {
 check_documents() {
   local file picture
   for file in README.md copyright docs/user-guide.md docs/console-records.md \
-    docs/console-events.schema.json; do
+    docs/console-events.schema.json docs/dashboard.md docs/dashboard/line-dashboard.png; do
     [ -f "$docs/$file" ] || fail "$docs/$file is not installed"
   done
   for picture in $(grep -oE '\]\(user-guide/[^)]+\)' "$docs/docs/user-guide.md" | sed 's/^](//; s/)$//'); do
     [ -f "$docs/docs/$picture" ] || fail "the user guide shows $picture, which is not installed"
   done
+  # The dashboard's page carries dygraphs, whose licence goes with it.
+  grep -q "^License: Expat" "$docs/copyright" && grep -q "dygraphs" "$docs/copyright" ||
+    fail "the copyright file lacks the licence of dygraphs, built into kqm-update"
   echo "ok: documents checked"
 }
 

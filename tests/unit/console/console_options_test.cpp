@@ -128,6 +128,34 @@ TEST(ExitCodes, WhyCancelUpdateWasTakenDecidesTheStatus) {
     EXPECT_EQ(ExitCodeFor(result), code) << CancelReasonName(reason);
   }
 }
+
+TEST(ConsoleOptions, ServeTakesItsOwnOptionsOnly) {
+  const ParseResult served =
+      ParseConsoleArguments({"serve", "--history", "line.db", "--listen=0.0.0.0:9000", "--token",
+                             "t", "--shifts", "07:00"});
+  ASSERT_TRUE(served.ok) << served.error;
+  EXPECT_EQ(served.options.command, ConsoleCommand::kServe);
+  EXPECT_EQ(std::tie(served.options.historyTarget, served.options.listen, served.options.token,
+                     served.options.shifts),
+            std::make_tuple("line.db", "0.0.0.0:9000", "t", "07:00"));
+  const std::pair<std::vector<std::string>, std::string> refused[] = {
+      {{"serve"}, "serve needs --history DB: the history the stations write"},
+      {{"--yes", "serve", "--history", "h"}, "--yes does not apply to serve"},
+      {{"serve", "--history", "h", "--port", "COM3"}, "--port does not apply to serve"},
+      {{"--firmware-dir", "fw", "serve", "--history", "h"},
+       "--firmware-dir does not apply to serve"},
+      {{"serve", "--history", "a", "--history", "b"}, "--history may be given only once"},
+      {{"--list-ports", "serve", "--history", "h"}, "serve and --list-ports cannot be combined"},
+      {{"serve", "--history", "h", "--bogus"}, "unknown option --bogus"},
+  };
+  for (const auto& [arguments, error] : refused) {
+    SCOPED_TRACE(testing::PrintToString(arguments));
+    const ParseResult result = ParseConsoleArguments(arguments);
+    EXPECT_FALSE(result.ok);
+    EXPECT_EQ(result.error, error);
+  }
+}
+
 }  // namespace
 
 namespace {
