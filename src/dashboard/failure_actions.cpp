@@ -19,7 +19,8 @@ const FailureAction kActions[] = {
      "Close that program (an editor, a virus scanner still checking the file) and try again."},
     {"Invalid firmware hex file.",
      "Copy the update folder again from the original delivery. If the message stays, contact "
-     "support."},
+     "support. The console program's `kqm-update check --firmware-dir DIR` names the line and "
+     "what is wrong with it (section 8)."},
     {"The firmware hex file is too large for the module's boot loader",
      "Check that you have the right delivery for the Korvane Quorvanta Mobile Module; contact "
      "support."},
