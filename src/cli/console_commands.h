@@ -1,4 +1,6 @@
 #pragma once
+#include <vector>
+
 #include "console_environment.h"
 #include "console_options.h"
 #include "exit_codes.h"
@@ -18,6 +20,12 @@ ExitCode RunListPortsCommand(ConsoleEnvironment& environment);
 // serve: the line's dashboard, a web page over the history, until Ctrl-C or SIGTERM.
 ExitCode RunServeCommand(ConsoleEnvironment& environment, const ConsoleOptions& options);
 
-// The command the options name: update, check or list the ports.
+// A line of several base stations (several --port): each runs its modules on a thread of its
+// own; every module updated once, over the stations and the history (line_command.cpp).
+ExitCode RunLineCommand(ConsoleEnvironment& environment, const ConsoleOptions& options,
+                        const std::vector<int>& ports);
+
+// The command the options name: update (one port, none for the saved or lowest one, or a line
+// of several), check, list the ports, or serve.
 ExitCode RunConsoleCommand(ConsoleEnvironment& environment, const ConsoleOptions& options,
-                           int port);
+                           const std::vector<int>& ports);

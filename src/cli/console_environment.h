@@ -1,5 +1,6 @@
 #pragma once
 #include <functional>
+#include <memory>
 #include <ostream>
 #include <string>
 
@@ -31,6 +32,9 @@ struct ConsoleEnvironment {
   std::ostream* jsonOut = nullptr;
   // This computer's name, for the report records.
   std::string hostName{};
+  // A serial channel of its own for each station of a line (the update of one port uses
+  // `serial`).
+  std::function<std::unique_ptr<SerialBackend>()> newSerial{};
 };
 
 // A directory as the commands use it: with its trailing separator ("" stays "").

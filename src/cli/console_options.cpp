@@ -101,9 +101,10 @@ std::string Synopsis(const std::string& program) {
   return "Usage:\n  " + program +
          " [--port PORT] [--firmware-dir DIR] [--yes] [--trace FILE]\n"
          "      [--repeat | --count N] [--allow-repeat] [--report FILE] [--json]\n"
-         "      [--setup-timeout SECONDS] [--baud RATE]\n  " +
-         program + " check [--firmware-dir DIR] [--image FILE]\n  " + program +
-         " --list-ports\n  " + program +
+         "      [--setup-timeout SECONDS] [--baud RATE] [--history DB]\n  " +
+         program + " --port PORT --port PORT ... --yes [...]\n  " + program +
+         " check [--firmware-dir DIR] [--image FILE]\n  " + program + " --list-ports\n  " +
+         program +
          " serve --history DB [--listen ADDRESS:PORT] [--token TEXT]\n"
          "      [--shifts HH:MM,...]\n\n"
          "Updates the firmware of a Korvane Quorvanta Mobile Module over the air,\n"
@@ -156,19 +157,20 @@ CommandLine::CommandLine(const std::string& program) : app("", program) {
   DeclareServe();
   app.add_flag("--list-ports", listPorts, "list the serial ports found and exit.");
   app.add_flag("--version", version, "show the version.");
-  // An option given twice is a mistake, flags included.
+  // An option given twice is a mistake, flags included; --port names each station of a line.
   for (CLI::Option* option : app.get_options()) {
-    if (option->get_name() != "--help")
+    if (option->get_name() != "--help" && option->get_name() != "--port")
       option->multi_option_policy(CLI::MultiOptionPolicy::Throw);
   }
 }
 
 void CommandLine::DeclareUpdate() {
   ConsoleOptions& o = options;
-  app.add_option("--port", o.port,
+  app.add_option("--port", o.ports,
                  PORT_HELP
                  "Default: the port of the last successful update, else\n"
-                 "the lowest port found.")
+                 "the lowest port found. Given several times: a line of\n"
+                 "stations, one per port (below).")
       ->option_text("PORT");
   app.add_option("--firmware-dir", o.firmwareDirectory,
                  "where the firmware description file\n"
@@ -242,9 +244,33 @@ void CommandLine::DeclareLoop() {
           },
           "give a number of modules from 1"));
   app.add_flag("--allow-repeat", o.allowRepeat,
-               "update a module ID again that was already updated in this\n"
-               "run (by default it is turned down with Cancel Update).")
+               "update a module ID again that was already updated with this\n"
+               "firmware (by default it is turned down with Cancel Update).")
       ->group(group);
+  app.add_option("--history", o.historyTarget,
+                 "keep every attempt and the stations' claims in DB: an\n"
+                 "SQLite file, or a PostgreSQL URL or connection string\n"
+                 "(several PCs share one server). Default: this run only.")
+      ->option_text("DB")
+      ->group(group);
+  app.add_option_function<std::string>(
+         "--claim-lease",
+         [&o](const std::string& text) {
+           uint32_t milliseconds = 0;
+           ReadSeconds(text, milliseconds);
+           o.claimLeaseMs = milliseconds;
+         },
+         "how long a station's claim on a module holds when the\n"
+         "station stops renewing it (it died). Default: 15.")
+      ->option_text("SECONDS")
+      ->group(group)
+      ->check(Reader(
+          "SECONDS",
+          [](const std::string& text) {
+            uint32_t milliseconds = 0;
+            return ReadSeconds(text, milliseconds);
+          },
+          "give a number of seconds above 0"));
 }
 
 void CommandLine::DeclareCheck() {

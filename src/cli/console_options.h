@@ -8,8 +8,9 @@ enum class ConsoleCommand { kUpdate, kCheck, kListPorts, kHelp, kVersion, kServe
 
 struct ConsoleOptions {
   ConsoleCommand command = ConsoleCommand::kUpdate;
-  // --port: COMn, or on Linux a device path. Empty: the saved or the lowest port.
-  std::string port;
+  // --port: COMn, or on Linux a device path; several make a line of stations. None: the saved
+  // or the lowest port.
+  std::vector<std::string> ports;
   // --firmware-dir: where the description file lies. Empty: the program's default.
   std::string firmwareDirectory;
   // --yes: start the update as soon as the module's four parameters have arrived.
@@ -33,7 +34,10 @@ struct ConsoleOptions {
   uint32_t setupTimeoutMs = 0;
   // --baud RATE: the only rate tried; 0 searches all six.
   uint32_t baud = 0;
+  // --claim-lease SECONDS: how long a station's claim on a module holds without renewal.
+  int64_t claimLeaseMs = 15000;
 
+  // --history DB: the line's history (update, serve).
   // serve: the line's dashboard over the history --history names, on --listen ADDRESS:PORT
   // (empty: the default), guarded by --token (empty: none on loopback, else one made up), the
   // shift starting at the times of --shifts (empty: the default).

@@ -27,6 +27,10 @@ class ConsolePresenter : public UpdatePresenter {
   void ShowFailure(const UpdateFailure& failure) override;
   SetupAnswer AskForSetupReport(SetupReport& report) override { return prompt_.Ask(report); }
 
+  // The firmware file line said already (before the run began), not to be said again.
+  const std::string& FirmwareLine() const { return firmwareLine_; }
+  void SetFirmwareLine(std::string line) { firmwareLine_ = std::move(line); }
+
   // Whether the user cut the serial link: the failures that follow from the cut are not the
   // devices' doing, and are said as what they are.
   void SetLinkCut(std::function<bool()> isCut) { isCut_ = std::move(isCut); }

@@ -99,7 +99,14 @@ void JsonEventStream::Write(const char* type, const Json& fields) {
   line["type"] = type;
   line["time"] = IsoUtcTime(std::chrono::system_clock::now());
   line["attempt"] = attempt_;
+  if (!station_.empty())
+    line["station"] = station_;
   line.update(fields);
-  out_ << DumpJson(line) << '\n';
-  out_.flush();
+  const std::string text = DumpJson(line) + "\n";
+  if (lock_ != nullptr) {
+    std::lock_guard<Mutex> guard(*lock_);
+    out_ << text << std::flush;
+    return;
+  }
+  out_ << text << std::flush;
 }

@@ -73,6 +73,7 @@ Json RecordJson(const ModuleRecord& record) {
   json["message"] = Utf8FromBytes(record.message);
   json["stale_bytes_discarded"] = link.staleBytes;
   json["recovery"] = facts.recovery;
+  json["station"] = Utf8FromBytes(record.station);
   return json;
 }
 

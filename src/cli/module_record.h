@@ -9,8 +9,9 @@
 struct ModuleRecord {
   int attempt = 0;  // the update procedure's number in this run, from 1
   std::string host;
-  std::string port;    // "COM3"
-  std::string device;  // the device behind the port, empty where the name says it all
+  std::string port;     // "COM3"
+  std::string device;   // the device behind the port, empty where the name says it all
+  std::string station;  // the station's name in the line's history: "<host>:<device or port>"
   std::string firmwareVersion;
   std::string hexFile;
   ModuleFacts facts;

@@ -1,78 +1,42 @@
 #pragma once
 #include <functional>
-#include <map>
 #include <string>
 
-#include "console_input.h"
+#include "claim_gate.h"
 #include "console_options.h"
 #include "console_output.h"
-#include "console_presenter.h"
-#include "core/profile_store.h"
-#include "module_record.h"
-#include "module_statistics.h"
+#include "json_events.h"
+#include "line_totals.h"
 #include "record_keeper.h"
-#include "setup_prompt.h"
-#include "update/link_context.h"
-#include "update/update_procedure.h"
+#include "station.h"
 
-// What the console needs to run one module's update and keep its record.
-struct ModuleUpdater {
-  LinkContext& link;
-  ConsolePresenter& presenter;
-  update::UpdateJob job;
-  SetupPrompt& prompt;
-  ModuleStatistics& statistics;
-  ConsoleOutput& output;
-  ProfileStore& profile;
-  const InterruptCounter& interrupts;
-  // The second Ctrl-C cut the serial link.
-  std::function<bool()> isCut;
+// What a station's run of modules works with besides the station itself.
+struct StationRun {
+  Station& station;
   RecordKeeper& records;
-  // The fields every record of this run shares: host, port, device, firmware.
-  ModuleRecord shared;
-  // Called after each update the module holds: remembers the port for the next run.
+  LineTotals& totals;
+  ClaimGate* gate = nullptr;  // the claims of the line; none without a history
+  JsonEventStream* json = nullptr;
+  // Told when a module took its firmware: the port is remembered for the next run.
   std::function<void()> rememberPort;
+  // A loop of modules: a stop while it waits for the next one is its normal end, with nothing
+  // to record (a single update always leaves its record).
+  bool loop = true;
 
-  // One complete update procedure (search to restore) and its record.
-  ModuleRecord Run(int attempt);
+  // One module: its update, its record kept, its claim given up, and counted. `kept` tells
+  // whether every place took the record.
+  ModuleRecord Module(int attempt, bool& kept);
 };
 
-// The record of one update from its result and what its events showed.
-ModuleRecord RecordOf(const ModuleRecord& shared, int attempt, const UpdateResult& result,
-                      const ModuleFacts& facts);
+// Failures of the station rather than of a module: every module after would fail the same way.
+bool StationFailed(const ModuleRecord& record);
+// A stop request while the station waited for a module: nothing to record.
+bool StoppedWhileWaiting(const ModuleRecord& record);
 
-// The modules of a run so far: the IDs updated, the totals and the first failure. Turns a
-// module ID down that was already updated in this run, unless repeats are allowed.
-class ProductionRun : public ModuleGate {
- public:
-  explicit ProductionRun(bool allowRepeat) : allowRepeat_(allowRepeat) {}
-  std::string Refusal(const ModuleReport& module) override;
-  // Counts a record: a failure of the station before any module took part counts as failed.
-  void Count(const ModuleRecord& record);
+// The one summary line of a module: "Module 2 (222222): updated after 9.4 s; 13 of 13 pages, ..."
+std::string ModuleLine(const ModuleRecord& record);
 
-  const RunTotals& Totals() const { return totals_; }
-  // The modules that count towards --count: updated or failed.
-  int Counted() const { return totals_.updated + totals_.failed; }
-  // The exit status of the first failure class seen, 0 when none.
-  ExitCode FirstFailure() const { return firstFailure_; }
-  // "2 updated, 1 failed, 1 skipped".
-  std::string TotalsText() const;
-  // Mean duration of the modules updated or failed, in milliseconds; 0 when none.
-  uint32_t MeanModuleMs() const;
-
- private:
-  bool allowRepeat_;
-  std::map<std::string, std::string> updatedAt_;  // module ID -> when, and in which attempt
-  RunTotals totals_;
-  int modulesTimed_ = 0;
-  uint64_t moduleMs_ = 0;
-  ExitCode firstFailure_ = ExitCode::kSuccess;
-};
-
-// The exit status of a run: its first failure, else the loss of a record, else success.
-ExitCode RunExitCode(const ProductionRun& run, const RecordKeeper& records);
-
-// --repeat / --count: one module after another, each counted in `run`, until the loop is
-// stopped while it waits for the next module, or the count is reached, or the station itself
-// fails, or a record could not be written.
-void RunProductionLoop(ModuleUpdater& updater, ProductionRun& run, const ConsoleOptions& options);
+// --repeat / --count with one station: one module after another, said on the terminal, until
+// the loop is stopped while it waits for the next module, or the count is reached, or the
+// station itself fails, or a record could not be written.
+void RunProductionLoop(StationRun& run, const ConsoleOptions& options, ConsoleOutput& output);

@@ -4,6 +4,8 @@
 #include <fstream>
 #include <nlohmann/json.hpp>
 
+#include "history_attempt.h"
+
 namespace {
 // The first line of an existing file, without its line end; empty for a missing or empty file.
 std::string FirstLine(const std::string& path) {
@@ -45,26 +47,51 @@ bool RecordKeeper::OpenReport(const std::string& path) {
   return true;
 }
 
-bool RecordKeeper::Keep(const ModuleRecord& record) {
-  if (json_ != nullptr)
-    json_->Write("module_record", {{"record", RecordJson(record)}});
+bool RecordKeeper::Keep(const ModuleRecord& record, JsonEventStream* json) {
+  if (json != nullptr)
+    json->Write("module_record", {{"record", RecordJson(record)}});
+  std::lock_guard<Mutex> guard(lock_);
+  const bool reported = Report(record);
+  const bool remembered = Remember(record);
+  recordLost_ = recordLost_ || !reported || !remembered;
+  return reported && remembered;
+}
+
+bool RecordKeeper::Report(const ModuleRecord& record) {
   if (!report_.IsOpen())
     return true;
   const bool kept = csv_ ? report_.Append(RecordCsvLine(record), RecordCsvHeader())
                          : report_.Append(RecordJsonLine(record));
   if (!kept) {
-    recordLost_ = true;
     output_.ErrorLine("The record of module " + std::to_string(record.attempt) +
                       " could not be written: " + report_.Error());
   }
   return kept;
 }
 
-void RecordKeeper::Finish(ExitCode code, const RunTotals& totals) {
-  if (json_ == nullptr)
+bool RecordKeeper::Remember(const ModuleRecord& record) {
+  if (history_ == nullptr)
+    return true;
+  try {
+    history_->Record(AttemptOf(record));
+    return true;
+  } catch (const history::HistoryError& error) {
+    output_.ErrorLine("The record of module " + std::to_string(record.attempt) +
+                      " could not be kept in the history: " + error.what());
+    return false;
+  }
+}
+
+bool RecordKeeper::RecordLost() const {
+  std::lock_guard<Mutex> guard(lock_);
+  return recordLost_;
+}
+
+void FinishRun(JsonEventStream* json, ExitCode code, const RunTotals& totals) {
+  if (json == nullptr)
     return;
-  json_->Write("run_finished", {{"exit_code", ToInt(code)},
-                                {"updated", totals.updated},
-                                {"failed", totals.failed},
-                                {"skipped", totals.skipped}});
+  json->Write("run_finished", {{"exit_code", ToInt(code)},
+                               {"updated", totals.updated},
+                               {"failed", totals.failed},
+                               {"skipped", totals.skipped}});
 }

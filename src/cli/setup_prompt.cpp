@@ -81,7 +81,7 @@ bool SetupPrompt::Step(SetupReport& report, SetupAnswer& answer) {
     answer = {false, CancelReason::kRefused, refusal_};
     return true;
   }
-  if (interrupts_.Count() > 0) {
+  if (interrupts_.Count() > 0 || (stop_ && stop_())) {
     answer = Cancel(CancelReason::kOperator, "Interrupted: cancelling the update.");
     return true;
   }

@@ -1,5 +1,6 @@
 #pragma once
 #include <cstdint>
+#include <functional>
 #include <string>
 
 #include "console_input.h"
@@ -33,6 +34,9 @@ class SetupPrompt {
   // 0 waits for the Setup report as long as it takes.
   void SetSetupTimeout(uint32_t milliseconds) { setupTimeoutMs_ = milliseconds; }
   void SetModuleGate(ModuleGate* gate) { gate_ = gate; }
+  // A stop of the host's own beside the user's (a line whose count is reached): cancels as a
+  // Ctrl-C does.
+  void SetStop(std::function<bool()> stop) { stop_ = std::move(stop); }
 
   SetupAnswer Ask(SetupReport& report);
 
@@ -53,6 +57,7 @@ class SetupPrompt {
   bool startAutomatically_;
   uint32_t setupTimeoutMs_ = 0;
   ModuleGate* gate_ = nullptr;
+  std::function<bool()> stop_;
 
   // The prompt being answered.
   uint32_t opened_ = 0;

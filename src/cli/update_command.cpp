@@ -1,21 +1,17 @@
-// The update command: the files a run writes, the serial channel with its trace and its cut,
-// the observers of the update's events, the presenter and the port, then one module or a loop.
-#include <fstream>
+// The update command with one base station: the firmware, the port, the history and the
+// report, then one module or a loop of them, said on the terminal as it happens.
 #include <memory>
 
+#include "claim_gate.h"
 #include "console_commands.h"
 #include "console_firmware.h"
-#include "console_presenter.h"
-#include "console_update_report.h"
-#include "link_cut.h"
-#include "observer_fan_out.h"
+#include "history_attempt.h"
+#include "line_history.h"
+#include "line_keeper.h"
 #include "production_loop.h"
-#include "real_time_events.h"
 #include "serial/port_discovery.h"
-#include "serial_trace.h"
-#include "sleeping_clock.h"
-#include "text_fields.h"
-#include "transfer_watch.h"
+#include "station.h"
+#include "station_tracker.h"
 
 namespace {
 // One run of the update command and everything it holds while it runs.
@@ -24,85 +20,42 @@ class UpdateCommand {
   UpdateCommand(ConsoleEnvironment& environment, const ConsoleOptions& options)
       : env_(environment),
         options_(options),
-        isCut_([this] { return env_.interrupts.Count() >= 2; }),
-        hurrying_(env_.clock, isCut_),
-        clock_(hurrying_),
-        cuttable_(env_.serial, isCut_),
-        realTime_(env_.clock, observers_, isCut_),
-        prompt_(clock_, env_.output, env_.input, env_.interrupts, options.yes),
-        presenter_(env_.output, prompt_),
-        progress_(env_.output),
-        transferWatch_(env_.interrupts),
-        records_(env_.output, nullptr),
-        run_(options.allowRepeat) {
-    prompt_.SetSetupTimeout(options.setupTimeoutMs);
-    presenter_.SetLinkCut(isCut_);
-  }
+        records_(env_.output),
+        totals_(options.loop ? options.count : 0),
+        checkPrompt_(env_.clock, env_.output, env_.input, env_.interrupts, false),
+        firmwarePresenter_(env_.output, checkPrompt_) {}
 
   ExitCode Run(int port);
 
  private:
   bool OpenFiles();
-  void ConnectObservers();
   int ChoosePort(int port);
-  ModuleRecord SharedFields(int port) const;
+  // A run that ended before any module could take part still leaves its record.
+  ExitCode EndEarly(ExitCode code, const char* result, const std::string& message, int port);
+  ExitCode UpdateModules(int port);
   // The port of a successful update, for the next run: its number, and where the system has
   // devices, the device by a name that stays.
   void RememberPort(int port);
-  ExitCode UpdateModules(int port);
-  // A run that ended before any module could take part still leaves its record.
-  ExitCode EndEarly(ExitCode code, const char* result, const std::string& message);
   ExitCode Conclude(ExitCode code);
 
   ConsoleEnvironment& env_;
   const ConsoleOptions& options_;
-  // The second Ctrl-C cuts the link; the procedure then runs out through its failure paths.
-  std::function<bool()> isCut_;
-  HurryingClock hurrying_;
-  SleepingClock clock_;
-  CuttableSerial cuttable_;
-  std::ofstream traceFile_;
-  std::unique_ptr<TracingSerial> tracing_;
-  std::unique_ptr<TraceNotes> traceNotes_;
-  ObserverFanOut observers_;
-  RealTimeEvents realTime_;
-  SetupPrompt prompt_;
-  ConsolePresenter presenter_;
-  ConsoleUpdateReport progress_;
-  TransferWatch transferWatch_;
-  ModuleStatistics statistics_;
-  std::unique_ptr<JsonEventStream> json_;
   RecordKeeper records_;
+  LineTotals totals_;
+  std::unique_ptr<JsonEventStream> json_;
+  // The firmware is checked and shown before the station exists.
+  SetupPrompt checkPrompt_;
+  ConsolePresenter firmwarePresenter_;
   FirmwareBundle firmware_;
-  PageImageInMemory pageImage_;
-  ProductionRun run_;
+  LineHistory history_;
+  bool linkCut_ = false;
 };
 
 bool UpdateCommand::OpenFiles() {
-  if (!options_.traceFile.empty()) {
-    traceFile_.open(options_.traceFile, std::ios::trunc);
-    if (!traceFile_) {
-      env_.output.ErrorLine("Cannot write the trace file " + options_.traceFile);
-      return false;
-    }
-    tracing_ = std::make_unique<TracingSerial>(cuttable_, env_.clock, traceFile_);
-    traceNotes_ = std::make_unique<TraceNotes>(*tracing_);
-  }
+  if (options_.json && env_.jsonOut != nullptr)
+    json_ = std::make_unique<JsonEventStream>(*env_.jsonOut);
   // Opened before any module is touched, so that a bad path fails at once.
   return options_.reportFile.empty() || records_.OpenReport(options_.reportFile);
-}
-
-void UpdateCommand::ConnectObservers() {
-  observers_.Add(progress_);
-  observers_.Add(statistics_);
-  observers_.Add(transferWatch_);
-  if (traceNotes_)
-    observers_.Add(*traceNotes_);
-  if (options_.json && env_.jsonOut != nullptr) {
-    json_ = std::make_unique<JsonEventStream>(*env_.jsonOut);
-    observers_.Add(*json_);
-    records_.SetJson(json_.get());
-  }
 }
 
 // The port given, else the saved one when the system lists it, else the lowest listed.
@@ -123,16 +76,6 @@ int UpdateCommand::ChoosePort(int port) {
   return port;
 }
 
-ModuleRecord UpdateCommand::SharedFields(int port) const {
-  ModuleRecord shared;
-  shared.host = env_.hostName;
-  shared.port = port != 0 ? "COM" + std::to_string(port) : "";
-  shared.device = port != 0 ? env_.portNames.Device(port) : "";
-  shared.firmwareVersion = firmware_.Version();
-  shared.hexFile = firmware_.HexFileName();
-  return shared;
-}
-
 void UpdateCommand::RememberPort(int port) {
   env_.profile.WriteInt(profile::kSettingsSection, profile::kComPortEntry, port);
   const std::string device = env_.portNames.StableName(port);
@@ -143,61 +86,81 @@ void UpdateCommand::RememberPort(int port) {
 ExitCode UpdateCommand::Run(int port) {
   if (!OpenFiles())
     return ExitCode::kUsage;
-  ConnectObservers();
-  records_.BeginAttempt(1);
+  if (json_)
+    json_->SetAttempt(1);
   std::string problem;
-  if (!LoadFirmware(env_, options_, presenter_, firmware_, problem))
-    return EndEarly(ExitCode::kFirmwareFile, "firmware_file_problem", problem);
+  if (!LoadFirmware(env_, options_, firmwarePresenter_, firmware_, problem))
+    return EndEarly(ExitCode::kFirmwareFile, "firmware_file_problem", problem, 0);
   port = ChoosePort(port);
   if (port == 0) {
     const std::string message = "No serial port found. Give the base station's port with --port.";
     env_.output.ErrorLine(message);
-    return EndEarly(ExitCode::kPortOpen, "port_open_failed", message);
+    return EndEarly(ExitCode::kPortOpen, "port_open_failed", message, 0);
   }
+  if (!OpenLineHistory(options_, firmware_, env_.output, history_))
+    return ExitCode::kUsage;
+  records_.SetHistory(history_.history.get());
   return Conclude(UpdateModules(port));
 }
 
 ExitCode UpdateCommand::UpdateModules(int port) {
-  CSerialPort channel(tracing_ ? static_cast<SerialBackend&>(*tracing_) : cuttable_, clock_);
-  UpdateOptions updateOptions;
-  if (options_.baud != 0)
-    updateOptions.baudRates = {options_.baud};
-  LinkContext link{channel, clock_, realTime_, updateOptions};
-  ModuleUpdater updater{link,         presenter_,         {firmware_, pageImage_, port},
-                        prompt_,      statistics_,        env_.output,
-                        env_.profile, env_.interrupts,    isCut_,
-                        records_,     SharedFields(port), [this, port] { RememberPort(port); }};
+  const StationIdentity identity{
+      1, port, PortName(env_, port),
+      StationName(env_.hostName, "COM" + std::to_string(port), env_.portNames.Device(port))};
+  Station station(env_, options_, env_.serial, env_.output, firmware_, identity);
+  station.FirmwareLineShown(firmwarePresenter_.FirmwareLine());
+  if (!options_.traceFile.empty() && !station.OpenTrace(options_.traceFile))
+    return ExitCode::kUsage;
+  if (json_)
+    station.Observe(*json_);
+  StationTracker tracker(identity.history, env_.hostName, station.SharedFields().port);
+  station.Observe(tracker);
+  ClaimGate gate(*history_.history, identity.history, history_.imageSha256, options_.allowRepeat,
+                 options_.claimLeaseMs, totals_);
+  // A history others share needs the claim renewed and the station's state published; one in
+  // memory for this station alone needs neither.
+  LineKeeper keeper(*history_.history, history_.shared, env_.clock);
+  keeper.Add(gate, tracker);
+  if (history_.shared)
+    keeper.Start();
+  StationRun run{station,      records_,    totals_,
+                 &gate,        json_.get(), [this, port] { RememberPort(port); },
+                 options_.loop};
   if (options_.loop) {
-    RunProductionLoop(updater, run_, options_);
+    RunProductionLoop(run, options_, env_.output);
   } else {
-    const ModuleRecord record = updater.Run(1);
-    records_.Keep(record);
-    run_.Count(record);
-    env_.output.Line(UpdateSummary(statistics_.Facts()));
+    bool kept = true;
+    run.Module(1, kept);
+    env_.output.Line(UpdateSummary(station.Statistics().Facts()));
   }
-  channel.Close();
-  return RunExitCode(run_, records_);
+  keeper.Stop();
+  station.Flush();
+  linkCut_ = station.LinkCut();
+  return RunExitCode(totals_, records_);
 }
 
-ExitCode UpdateCommand::EndEarly(ExitCode code, const char* result, const std::string& message) {
-  ModuleRecord record = SharedFields(0);
+ExitCode UpdateCommand::EndEarly(ExitCode code, const char* result, const std::string& message,
+                                 int port) {
+  ModuleRecord record;
+  record.host = env_.hostName;
+  record.port = port != 0 ? "COM" + std::to_string(port) : "";
+  record.firmwareVersion = firmware_.Version();
+  record.hexFile = firmware_.HexFileName();
   record.attempt = 1;
   record.facts.start = std::chrono::system_clock::now();
   record.result = result;
   record.exitCode = code;
   record.message = message;
-  records_.Keep(record);
-  run_.Count(record);
+  records_.Keep(record, json_.get());
+  totals_.Count(record);
   return Conclude(code);
 }
 
 ExitCode UpdateCommand::Conclude(ExitCode code) {
-  if (tracing_)
-    tracing_->Flush();
   ConsoleOutput& output = env_.output;
-  if (isCut_())
+  if (linkCut_)
     output.ErrorLine("The serial link was cut on request; the port has been closed.");
-  records_.Finish(code, run_.Totals());
+  FinishRun(json_.get(), code, totals_.Totals());
   const std::string summary =
       "Exit status " + std::to_string(ToInt(code)) + ": " + ExitCodeMeaning(code) + ".";
   if (code == ExitCode::kSuccess)
@@ -215,7 +178,7 @@ ExitCode RunUpdateCommand(ConsoleEnvironment& environment, const ConsoleOptions&
 }
 
 ExitCode RunConsoleCommand(ConsoleEnvironment& environment, const ConsoleOptions& options,
-                           int port) {
+                           const std::vector<int>& ports) {
   switch (options.command) {
     case ConsoleCommand::kCheck:
       return RunCheckCommand(environment, options);
@@ -224,6 +187,8 @@ ExitCode RunConsoleCommand(ConsoleEnvironment& environment, const ConsoleOptions
     case ConsoleCommand::kServe:
       return RunServeCommand(environment, options);
     default:
-      return RunUpdateCommand(environment, options, port);
+      if (ports.size() > 1)
+        return RunLineCommand(environment, options, ports);
+      return RunUpdateCommand(environment, options, ports.empty() ? 0 : ports.front());
   }
 }

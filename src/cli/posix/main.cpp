@@ -4,6 +4,7 @@
 
 #include <climits>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -64,19 +65,23 @@ int main(int argc, char** argv) {
   // The port first: a device path becomes a COM number before the port list is made.
   FileProfile profile(FileProfile::DefaultPath(support::kCompany, programName));
   ComPortDevices devices;
-  int port = 0;
-  if (!options.port.empty()) {
+  std::vector<int> ports;
+  for (const std::string& text : options.ports) {
     std::string error;
-    port = ResolvePortArgument(options.port, devices, error);
+    const int port = ResolvePortArgument(text, devices, error);
     if (port == 0) {
       std::cerr << programName << ": " << error << "\n";
       return ToInt(ExitCode::kUsage);
     }
-  } else if (options.command == ConsoleCommand::kUpdate) {
+    ports.push_back(port);
+  }
+  if (ports.empty() && options.command == ConsoleCommand::kUpdate) {
     std::string note;
-    port = RememberedPort(
+    const int remembered = RememberedPort(
         profile.GetString(profile::kSettingsSection, profile::kComPortDeviceEntry, ""), devices,
         note);
+    if (remembered != 0)
+      ports.push_back(remembered);
     if (!note.empty())
       std::cerr << note << "\n";
   }
@@ -101,7 +106,11 @@ int main(int argc, char** argv) {
                                  DirectoryOf(programPath),
                                  portNames,
                                  options.json ? &std::cout : nullptr,
-                                 HostName()};
+                                 HostName(),
+                                 [&devices]() -> std::unique_ptr<SerialBackend> {
+                                   return std::make_unique<TermiosSerial>(
+                                       [&devices](int com) { return devices.DevicePath(com); });
+                                 }};
 
-  return ToInt(RunConsoleCommand(environment, options, port));
+  return ToInt(RunConsoleCommand(environment, options, ports));
 }

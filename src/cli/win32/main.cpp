@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -50,14 +51,15 @@ int main(int argc, char** argv) {
       done >= 0) {
     return done;
   }
-  int port = 0;
-  if (!options.port.empty()) {
+  std::vector<int> ports;
+  for (const std::string& text : options.ports) {
     bool isComName = false;
-    port = ParseComName(options.port, isComName);
+    const int port = ParseComName(text, isComName);
     if (port == 0) {
-      std::cerr << programName << ": --port " << options.port << ": give COM1 to COM21\n";
+      std::cerr << programName << ": --port " << text << ": give COM1 to COM21\n";
       return ToInt(ExitCode::kUsage);
     }
+    ports.push_back(port);
   }
 
   ConsoleInterrupts interrupts;
@@ -70,18 +72,20 @@ int main(int argc, char** argv) {
   // --json: the event lines alone on standard output, everything else on standard error.
   ConsoleOutput output(options.json ? std::cerr : std::cout, std::cerr,
                        _isatty(_fileno(options.json ? stderr : stdout)) != 0);
-  ConsoleEnvironment environment{clock,
-                                 serial,
-                                 profile,
-                                 portList,
-                                 input,
-                                 interrupts,
-                                 output,
-                                 programName,
-                                 DirectoryOf(programPath),
-                                 portNames,
-                                 options.json ? &std::cout : nullptr,
-                                 ComputerName()};
+  ConsoleEnvironment environment{
+      clock,
+      serial,
+      profile,
+      portList,
+      input,
+      interrupts,
+      output,
+      programName,
+      DirectoryOf(programPath),
+      portNames,
+      options.json ? &std::cout : nullptr,
+      ComputerName(),
+      []() -> std::unique_ptr<SerialBackend> { return std::make_unique<Win32SerialBackend>(); }};
 
-  return ToInt(RunConsoleCommand(environment, options, port));
+  return ToInt(RunConsoleCommand(environment, options, ports));
 }

@@ -278,7 +278,8 @@ TEST(ConsoleSession, LoopCountsUpdatedAndFailedModulesAndRecordsEachAttempt) {
   EXPECT_EQ(rows[0].rfind("schema,attempt,start_time,", 0), 0u);
   EXPECT_NE(rows[1].find(",111111,00A2B3C4 41526374,3332,15,QMM-2.11-644,3.05,"), std::string::npos)
       << rows[1];
-  EXPECT_NE(rows[2].find(",skipped,0,\"Module 111111 was already updated in this run (module 1, "),
+  EXPECT_NE(rows[2].find(",skipped,0,\"Module 111111 was already updated with this firmware at "
+                         ":/dev/simulated ("),
             std::string::npos)
       << rows[2];
   // The failure's message as shown: quoted, its blank lines and trailing blanks kept.
@@ -287,7 +288,8 @@ TEST(ConsoleSession, LoopCountsUpdatedAndFailedModulesAndRecordsEachAttempt) {
             std::string::npos)
       << rows[3];
   EXPECT_EQ(rows[3].back(), ' ');
-  EXPECT_EQ(rows.back(), "\",0,false\r") << "the message, then the stale bytes and recovery";
+  EXPECT_EQ(rows.back(), "\",0,false,:/dev/simulated\r")
+      << "the message, the stale bytes, recovery, station";
 }
 
 TEST(ConsoleSession, ListPortsMarksTheSavedOne) {

@@ -47,7 +47,7 @@ TEST(ConsoleOptions, AcceptsEachCommandWithItsOptions) {
     const ParseResult result = ParseConsoleArguments(c.arguments);
     ASSERT_TRUE(result.ok) << result.error;
     EXPECT_EQ(result.options.command, c.command);
-    EXPECT_EQ(result.options.port, c.port);
+    EXPECT_EQ(result.options.ports.empty() ? "" : result.options.ports.front(), c.port);
     EXPECT_EQ(result.options.firmwareDirectory, c.firmwareDirectory);
     EXPECT_EQ(result.options.traceFile, c.traceFile);
     EXPECT_EQ(result.options.imageFile, c.imageFile);
@@ -62,8 +62,8 @@ TEST(ConsoleOptions, RefusesMistakesWithAReason) {
       {{"--port="}, "--port needs a value"},
       {{"COM3"}, "unexpected argument \"COM3\""},
       {{"--yes", "check"}, "--yes does not apply to check"},
-      // Nothing may be given twice: which of two values was meant?
-      {{"--port", "COM3", "--port", "COM4"}, "--port may be given only once"},
+      // Nothing but --port may be given twice: which of two values was meant?
+      {{"--firmware-dir", "a", "--firmware-dir", "b"}, "--firmware-dir may be given only once"},
       {{"--yes", "-y"}, "--yes may be given only once"},
       {{"--repeat", "--count", "2"}, "--repeat excludes --count"},
       {{"--baud", "4800"}, "--baud: 4800: give one of 9600, 57600, 14400, 19200, 38400 or 115200"},

@@ -45,7 +45,7 @@ TEST(ModuleRecord, CsvRowHasAFieldForEveryHeaderColumn) {
       << "one comma more, inside the quoted module ID";
   EXPECT_NE(row.find(",\"12,34\","), std::string::npos) << row;
   EXPECT_NE(row.find(",40.5,61,"), std::string::npos) << row;
-  EXPECT_EQ(row.substr(row.size() - 12), ",x,0,false\r\n");
+  EXPECT_EQ(row.substr(row.size() - 13), ",x,0,false,\r\n");
 }
 
 }  // namespace

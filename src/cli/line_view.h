@@ -1,0 +1,45 @@
+#pragma once
+#include <string>
+#include <vector>
+
+#include "console_output.h"
+#include "core/clock.h"
+#include "line_totals.h"
+#include "station_tracker.h"
+#include "threads.h"
+
+// The line at a glance on the terminal: a line per station (its port, what it does, its
+// module, its last result) and the line's totals, redrawn in place. When the output is no
+// terminal, a plain line whenever a station's state changes. Told of changes by the stations'
+// threads.
+class LineView {
+ public:
+  LineView(ConsoleOutput& output, const LineTotals& totals, Clock& clock)
+      : output_(output), totals_(totals), clock_(clock) {}
+
+  // A station, shown under `name`; the tracker must outlive the view.
+  void Add(const StationTracker& tracker, std::string name);
+  // Something changed: redrawn, at most ten times a second on a terminal.
+  void Changed();
+  // The view as it stands now, whatever was drawn last.
+  void Draw();
+
+ private:
+  struct Shown {
+    const StationTracker* tracker;
+    std::string name;
+    std::string said;  // what the plain output last said of it
+  };
+  void DrawLocked();
+
+  ConsoleOutput& output_;
+  const LineTotals& totals_;
+  Clock& clock_;
+  Mutex lock_;
+  std::vector<Shown> stations_;
+  uint32_t lastDraw_ = 0;
+  bool drawn_ = false;
+};
+
+// "transferring page 5 of 13": a station's state in words.
+std::string StateWords(const history::StationState& state);
