@@ -118,10 +118,33 @@ void OpenAir::PressLater(size_t module) {
   if (after < 0 || slot.module->State() != ModuleState::kSetup)
     return;
   const uint64_t token = ++places_[module].pressToken;
-  timeline_.After(Ms(static_cast<uint64_t>(after)), [this, module, token] {
-    if (token == places_[module].pressToken && InRoom(module))
-      slots_[module]->module->PressSetupButton();
-  });
+  timeline_.After(Ms(static_cast<uint64_t>(after)),
+                  [this, module, token] { PressWhenQuiet(module, token); });
+}
+
+void OpenAir::PressWhenQuiet(size_t module, uint64_t token) {
+  if (token != places_[module].pressToken || !InRoom(module) ||
+      slots_[module]->module->State() != ModuleState::kSetup) {
+    return;
+  }
+  const uint64_t now = timeline_.Now();
+  if (now < quietFrom_ || (now < giveUpWaitingAt_ && Pending(lastPressed_))) {
+    const uint64_t next = now < quietFrom_ ? quietFrom_ : now + Ms(100);
+    timeline_.At(next, [this, module, token] { PressWhenQuiet(module, token); });
+    return;
+  }
+  // A report is a few lines 10 ms apart; half a second covers it and its echo.
+  quietFrom_ = now + Ms(500);
+  giveUpWaitingAt_ = now + Ms(5000);
+  lastPressed_ = module;
+  slots_[module]->module->PressSetupButton();
+}
+
+// The module pressed last still waits in Setup mode with a station busy on it: while the
+// station configures it, another report in the air would mix into the radios' replies.
+bool OpenAir::Pending(std::optional<size_t> module) const {
+  return module && InRoom(*module) && slots_[*module]->module->State() == ModuleState::kSetup &&
+         !places_[*module].holders.empty();
 }
 
 void OpenAir::Heard(size_t station, uint64_t source) {
@@ -169,7 +192,10 @@ void OpenAir::Released(size_t station, bool portClosed) {
       continue;
     auto& holders = places_[i].holders;
     holders.erase(std::remove(holders.begin(), holders.end(), station), holders.end());
-    if (holders.empty() && slot.module->TookPart())
+    // A module only heard waits on in Setup mode for a station free to take it, and its Setup
+    // button is pressed again; one configured, or run in its boot loader, has had its turn.
+    const bool handled = !slot.configuredBy.empty() || slot.module->Loader().HeardFromPc();
+    if (holders.empty() && handled)
       TakeAway(i);
   }
 }

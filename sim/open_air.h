@@ -19,8 +19,10 @@ namespace sim {
 // forwards reports already. Its Setup report reaches every station that forwards reports; any
 // station may configure and update it. It leaves the room
 // - once its update is complete and the station that updated it sends "<W" or closes its port;
-// - or, once it took part, when the last station that heard its report, configured it or ran
-//   its boot loader sends "<W".
+// - or, once a station configured it or ran its boot loader, when the last station that heard
+//   its report, configured it or ran its boot loader sends "<W".
+// A module whose report was only heard stays, and its Setup button is pressed again when its
+// bench's station next turns report forwarding on.
 class OpenAir {
  public:
   // `stationFaults` holds the faults of each station's base station, radio and port (missing
@@ -47,6 +49,11 @@ class OpenAir {
   void Hook(size_t station);
   void PutOnBench(size_t bench);
   void PressLater(size_t module);
+  // The operator's hand: one module's Setup button at a time, a report's length apart, so that
+  // no two reports overlap in the air (lines of two would mix in every station's ears), and
+  // not while the module pressed last is being configured (at most 5 s).
+  void PressWhenQuiet(size_t module, uint64_t token);
+  bool Pending(std::optional<size_t> module) const;
   void Heard(size_t station, uint64_t source);
   void Addressed(size_t module, uint64_t sender);
   void Released(size_t station, bool portClosed);
@@ -65,6 +72,9 @@ class OpenAir {
   std::vector<Place> places_;
   std::vector<std::optional<size_t>> benches_;  // the module on each station's bench
   size_t next_ = 0;                             // the queue's next module
+  uint64_t quietFrom_ = 0;                      // when the next Setup button may be pressed
+  std::optional<size_t> lastPressed_;           // the module whose button was pressed last
+  uint64_t giveUpWaitingAt_ = 0;                // for it to be configured
 };
 
 }  // namespace sim

@@ -98,21 +98,19 @@ void PtyLink::Exchange(Station& station, uint32_t now, short revents) {
     revents = poll(&entry, 1, 0) > 0 ? entry.revents : 0;
   }
   const bool readable = (revents & POLLIN) != 0;
-  hungUp_ = (revents & POLLHUP) != 0;
-  if (hungUp_) {
-    Closed(station, now);
-    station.AdvanceTo(now);
-    return;
-  }
+  const bool hangUp = (revents & POLLHUP) != 0;
   LineSettings settings;
-  if (ReadPtyLineSettings(master_, settings) && (!pcOpen_ || !SameSettings(settings, settings_))) {
+  if (!hangUp && ReadPtyLineSettings(master_, settings) &&
+      (!pcOpen_ || !SameSettings(settings, settings_))) {
     // A new opening, or new settings on the open port: the base station hears the new rate.
     station.PcOpened(settings, now);
     settings_ = settings;
     pcOpen_ = true;
     toPc_.clear();
   }
-  if (readable) {
+  // What the PC wrote before it closed the port reached the base station all the same: read
+  // before the hang-up is taken, or it would wait in the terminal for the PC's next opening.
+  if (readable && pcOpen_) {
     uint8_t buffer[4096];
     const ssize_t count = read(master_, buffer, sizeof buffer);
     if (count > 0) {
@@ -120,6 +118,12 @@ void PtyLink::Exchange(Station& station, uint32_t now, short revents) {
     } else if (count < 0 && errno == EIO) {
       Closed(station, now);
     }
+  }
+  hungUp_ = hangUp;
+  if (hungUp_) {
+    Closed(station, now);
+    station.AdvanceTo(now);
+    return;
   }
   station.AdvanceTo(now);
   if (!pcOpen_)

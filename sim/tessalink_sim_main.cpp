@@ -152,11 +152,15 @@ int Run(const sim::ProgramSettings& settings, sim::Line& line,
     if (done && !finished)
       finishedAt = NowUs();
     finished = done;
-    // Let the update program finish its exchange with the base station before going away.
+    // Let the update program finish its exchange with the base station before going away: a
+    // line's other stations may be half-way through preparing their next module.
     if (finished && settings.exitAfterUpdate &&
-        (AllClosed(terminals) || NowUs() - finishedAt >= 5000000))
+        (AllClosed(terminals) || NowUs() - finishedAt >= 15000000))
       break;
   }
+  // The last commands, those of the step that closed the last port, in the files too.
+  if (!settings.imagesDirectory.empty() && !files.Update(line, error))
+    std::cerr << "tessalink-sim: " << error << "\n";
   for (const auto& pty : terminals) pty->RemoveLink();
   // How well the loop kept time, with several stations.
   for (size_t k = 0; line.Several() && k < line.StationCount(); ++k)

@@ -32,6 +32,8 @@ class ClaimGate : public ModuleGate {
   int64_t LeaseMs() const { return leaseMs_; }
 
  private:
+  void ReleaseQuietly(const std::string& moduleId);
+
   history::History& history_;
   const std::string station_;
   const std::string imageSha256_;

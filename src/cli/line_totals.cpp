@@ -28,12 +28,6 @@ bool LineTotals::Reserve() {
   return true;
 }
 
-void LineTotals::Unreserve() {
-  std::lock_guard<Mutex> guard(lock_);
-  if (reserved_ > 0)
-    --reserved_;
-}
-
 bool LineTotals::CountReached() const {
   std::lock_guard<Mutex> guard(lock_);
   return count_ > 0 && totals_.updated + totals_.failed >= count_;

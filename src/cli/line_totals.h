@@ -19,9 +19,8 @@ class LineTotals {
   // `reserved`: the module had reserved its place in the count (Reserve), which it now fills.
   void Count(const ModuleRecord& record, bool reserved = false);
   // A station may start one more module: false once the modules counted and those in progress
-  // reach the count. Each true is followed by Count or Unreserve of that module.
+  // reach the count. Each true is followed by the Count of that module.
   bool Reserve();
-  void Unreserve();
   // The count is reached: no station starts another module.
   bool CountReached() const;
 

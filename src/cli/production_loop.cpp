@@ -69,7 +69,6 @@ ModuleRecord StationRun::Module(int attempt, bool& kept) {
 }
 
 void RunProductionLoop(StationRun& run, const ConsoleOptions& options, ConsoleOutput& output) {
-  run.station.Prompt().SetModuleGate(run.gate);
   output.Line(options.count > 0 ? "Production loop: " + std::to_string(options.count) +
                                       " modules. Put the first module into its Setup mode."
                                 : "Production loop until stopped (Ctrl-C): put the first module "
@@ -91,7 +90,6 @@ void RunProductionLoop(StationRun& run, const ConsoleOptions& options, ConsoleOu
     output.Line(NextStep(record));
     output.Line("So far: " + run.totals.TotalsText() + ".");
   }
-  run.station.Prompt().SetModuleGate(nullptr);
   std::string totals = "Loop finished: " + run.totals.TotalsText();
   if (const uint32_t mean = run.totals.MeanModuleMs(); mean != 0)
     totals += "; " + SecondsText(mean) + " per module on average";

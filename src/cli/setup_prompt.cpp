@@ -71,7 +71,13 @@ void SetupPrompt::ShowValue(SetupReport& report, const SetupReport::Parameter* p
 }
 
 bool SetupPrompt::Step(SetupReport& report, SetupAnswer& answer) {
-  report.ReadWaiting([&](const SetupReport::Parameter* p) { ShowValue(report, p); });
+  // Once the gate has decided on a module, the reports heard after it (in open air, other
+  // modules') only tell whether the air is quiet: the module decided on stays the one shown,
+  // recorded and configured.
+  if (offered_ && gate_ != nullptr)
+    report.SkipWaiting();
+  else
+    report.ReadWaiting([&](const SetupReport::Parameter* p) { ShowValue(report, p); });
   const uint32_t now = clock_.TickCount();
   if (report.BytesTaken() != bytesSeen_) {
     bytesSeen_ = report.BytesTaken();

@@ -119,6 +119,7 @@ ExitCode UpdateCommand::UpdateModules(int port) {
                  options_.claimLeaseMs, totals_);
   // A history others share needs the claim renewed and the station's state published; one in
   // memory for this station alone needs neither.
+  station.Prompt().SetModuleGate(&gate);
   LineKeeper keeper(*history_.history, history_.shared, env_.clock);
   keeper.Add(gate, tracker);
   if (history_.shared)

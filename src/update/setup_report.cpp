@@ -76,6 +76,18 @@ void SetupReport::ReadWaiting(const LineEnded& lineEnded) {
   }
 }
 
+void SetupReport::SkipWaiting() {
+  if (!port_)
+    return;
+  uint8_t bytes[64];
+  for (uint32_t waiting; (waiting = port_->BytesWaiting()) != 0;) {
+    const uint32_t count = port_->Read(bytes, waiting < sizeof bytes ? waiting : sizeof bytes);
+    if (count == 0)
+      break;
+    bytesTaken_ += count;
+  }
+}
+
 void SetupReport::TakeByte(uint8_t byte, const LineEnded& lineEnded) {
   ++bytesTaken_;
   line_[lineLength_] = static_cast<char>(byte);

@@ -37,6 +37,9 @@ class SetupReport {
   // it waits for the next call.
   void ReadWaiting(const LineEnded& lineEnded = {});
   void TakeByte(uint8_t byte, const LineEnded& lineEnded = {});
+  // Takes every byte waiting without reading it into the report, which stays as it is: the
+  // values of a module already decided on are not overwritten by another module's report.
+  void SkipWaiting();
 
   // The parameter's text as the report gave it (empty until it came).
   const char* Value(Parameter parameter) const;

@@ -119,6 +119,9 @@ bool TermiosSerial::Open(int port, const LineSettings& settings) {
     return Refuse(fd, path, port, OpenStep::kHeldOpen, 0);
   // Line settings are applied as the Windows channel does: their failure is not fatal.
   ApplySettings(fd, settings);
+  // A port opens empty, as a Windows port does: what the device sent while nobody listened,
+  // and what an earlier opening left unread, is not this opening's to read.
+  tcflush(fd, TCIOFLUSH);
   int lines = TIOCM_DTR | TIOCM_RTS;
   ioctl(fd, TIOCMBIS, &lines);
   fd_ = fd;
