@@ -7,6 +7,7 @@
 #include "console_firmware.h"
 #include "console_presenter.h"
 #include "console_update_report.h"
+#include "history_command.h"
 #include "link_cut.h"
 #include "observer_fan_out.h"
 #include "production_loop.h"
@@ -223,6 +224,8 @@ ExitCode RunConsoleCommand(ConsoleEnvironment& environment, const ConsoleOptions
       return RunListPortsCommand(environment);
     case ConsoleCommand::kServe:
       return RunServeCommand(environment, options);
+    case ConsoleCommand::kHistory:
+      return RunHistoryCommand(environment, options);
     default:
       return RunUpdateCommand(environment, options, port);
   }
