@@ -71,6 +71,17 @@ CLI::Validator Reader(const std::string& name, std::function<bool(const std::str
       "", name);
 }
 
+// N of --count and --limit: a number of `what` from 1 to a million.
+CLI::Validator CountReader(const std::string& what) {
+  return Reader(
+      "N",
+      [](const std::string& text) {
+        uint32_t count = 0;
+        return ReadNumber(text, 1, 1000000, count);
+      },
+      "give a number of " + what + " from 1");
+}
+
 #ifdef _WIN32
 #define STOP_REQUESTS "Ctrl-C or Ctrl-Break"
 #define PORT_HELP "the base station's serial port: COM1 to COM21.\n"
@@ -266,13 +277,7 @@ void CommandLine::DeclareLoop() {
       ->option_text("N")
       ->group(group)
       ->excludes(repeat)
-      ->check(Reader(
-          "N",
-          [](const std::string& text) {
-            uint32_t count = 0;
-            return ReadNumber(text, 1, 1000000, count);
-          },
-          "give a number of modules from 1"));
+      ->check(CountReader("modules"));
   app.add_flag("--allow-repeat", o.allowRepeat,
                "update a module ID again that was already updated in this\n"
                "run (by default it is turned down with Cancel Update).")
@@ -317,21 +322,25 @@ void CommandLine::DeclareServe() {
   OnceEach(*serve);
 }
 
+// history --help, on its own: its synopsis and purpose, its options, its exit statuses.
+void HelpOfHistory(CLI::App& history, const std::string& program) {
+  history.formatter(std::make_shared<HelpFormatter>(
+      "Usage:\n" + HistorySynopsis(program) +
+      "\nAsks the line's history what a line supervisor asks: what happened to a module\n"
+      "(--module), what failed today (--result failed --since today), how many modules\n"
+      "each station updated (--by-station --since yesterday). Newest first.\n"));
+  history.footer(
+      "Exit status:\n"
+      "    0  the question was answered (also when no attempt matches)\n"
+      "    2  bad command line, or the history cannot be opened or read\n");
+}
+
 void CommandLine::DeclareHistory(const std::string& program) {
   ConsoleOptions& o = options;
   history = app.add_subcommand("history",
                                "what the line's history holds: a module's attempts, the\n"
                                "failures since a time, each station's count (history --help).");
-  // Its own help: what each question takes.
-  history->formatter(std::make_shared<HelpFormatter>(
-      "Usage:\n" + HistorySynopsis(program) +
-      "\nAsks the line's history what a line supervisor asks: what happened to a module\n"
-      "(--module), what failed today (--result failed --since today), how many modules\n"
-      "each station updated (--by-station --since yesterday). Newest first.\n"));
-  history->footer(
-      "Exit status:\n"
-      "    0  the question was answered (also when no attempt matches)\n"
-      "    2  bad command line, or the history cannot be opened or read\n");
+  HelpOfHistory(*history, program);
   history->set_help_flag("--help,-h", "show this help.");
   history->allow_extras();
   const auto given = [](const std::string& text) { return !text.empty(); };
@@ -365,13 +374,7 @@ void CommandLine::DeclareHistory(const std::string& program) {
   history->add_option("--limit", o.limit, "at most N attempts, the newest.")
       ->option_text("N")
       ->excludes(byStation)
-      ->check(Reader(
-          "N",
-          [](const std::string& text) {
-            uint32_t limit = 0;
-            return ReadNumber(text, 1, 1000000, limit);
-          },
-          "give a number of attempts from 1"));
+      ->check(CountReader("attempts"));
   history->add_option("--format", o.format, "table (the default), csv or json (JSON Lines).")
       ->option_text("FORMAT")
       ->check(Reader(
