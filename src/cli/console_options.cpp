@@ -3,11 +3,14 @@
 #include <CLI/CLI.hpp>
 #include <algorithm>
 #include <charconv>
+#include <chrono>
 #include <iostream>
 #include <iterator>
 #include <memory>
 
 #include "exit_codes.h"
+#include "history/history_format.h"
+#include "history_question.h"
 #include "update/link_protocol.h"
 
 namespace {
@@ -51,6 +54,13 @@ std::string BaudRateList() {
   return list;
 }
 
+// Now, for --since: milliseconds since 1970-01-01 00:00 UTC.
+int64_t NowMs() {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(
+             std::chrono::system_clock::now().time_since_epoch())
+      .count();
+}
+
 // A check of an option's value that stores what it read; the text is the error's reason.
 CLI::Validator Reader(const std::string& name, std::function<bool(const std::string&)> read,
                       std::string reason) {
@@ -59,6 +69,17 @@ CLI::Validator Reader(const std::string& name, std::function<bool(const std::str
         return read(value) ? std::string() : value + ": " + reason;
       },
       "", name);
+}
+
+// N of --count and --limit: a number of `what` from 1 to a million.
+CLI::Validator CountReader(const std::string& what) {
+  return Reader(
+      "N",
+      [](const std::string& text) {
+        uint32_t count = 0;
+        return ReadNumber(text, 1, 1000000, count);
+      },
+      "give a number of " + what + " from 1");
 }
 
 #ifdef _WIN32
@@ -78,6 +99,8 @@ class HelpFormatter : public CLI::Formatter {
  public:
   explicit HelpFormatter(std::string usage) : usage_(std::move(usage)) { column_width(22); }
   std::string make_usage(const CLI::App*, std::string) const override { return usage_; }
+  // The description is part of the usage text: after the synopsis.
+  std::string make_description(const CLI::App*) const override { return {}; }
   // "--yes, -y": the long name first.
   std::string make_option_name(const CLI::Option* option, bool) const override {
     std::string names;
@@ -97,6 +120,13 @@ class HelpFormatter : public CLI::Formatter {
   std::string usage_;
 };
 
+// The history command's lines of the synopsis.
+std::string HistorySynopsis(const std::string& program) {
+  return "  " + program +
+         " history --history DB [--module ID] [--since TIME] [--result CLASS]\n"
+         "      [--station S] [--limit N] [--by-station] [--format table|csv|json]\n";
+}
+
 std::string Synopsis(const std::string& program) {
   return "Usage:\n  " + program +
          " [--port PORT] [--firmware-dir DIR] [--yes] [--trace FILE]\n"
@@ -106,7 +136,9 @@ std::string Synopsis(const std::string& program) {
          " check [--firmware-dir DIR] [--image FILE]\n  " + program + " --list-ports\n  " +
          program +
          " serve --history DB [--listen ADDRESS:PORT] [--token TEXT]\n"
-         "      [--shifts HH:MM,...]\n\n"
+         "      [--shifts HH:MM,...]\n" +
+         HistorySynopsis(program) +
+         "\n"
          "Updates the firmware of a Korvane Quorvanta Mobile Module over the air,\n"
          "through a Korvane Tessalink base station on a serial port.\n";
 }
@@ -134,6 +166,7 @@ struct CommandLine {
   CLI::App app;
   CLI::App* check = nullptr;
   CLI::App* serve = nullptr;
+  CLI::App* history = nullptr;
   ConsoleOptions options;
   bool listPorts = false;
   bool version = false;
@@ -143,7 +176,21 @@ struct CommandLine {
   void DeclareLoop();
   void DeclareCheck();
   void DeclareServe();
+  void DeclareHistory(const std::string& program);
 };
+
+constexpr const char kHistoryHelp[] =
+    "the line's history: an SQLite file, or a PostgreSQL\n"
+    "URL or connection string.";
+
+// An option given twice is a mistake, flags included.
+// An option given twice is a mistake, flags included; --port names each station of a line.
+void OnceEach(CLI::App& app) {
+  for (CLI::Option* option : app.get_options()) {
+    if (option->get_name() != "--help" && option->get_name() != "--port")
+      option->multi_option_policy(CLI::MultiOptionPolicy::Throw);
+  }
+}
 
 CommandLine::CommandLine(const std::string& program) : app("", program) {
   app.formatter(std::make_shared<HelpFormatter>(Synopsis(program)));
@@ -155,13 +202,10 @@ CommandLine::CommandLine(const std::string& program) : app("", program) {
   DeclareLoop();
   DeclareCheck();
   DeclareServe();
+  DeclareHistory(program);
   app.add_flag("--list-ports", listPorts, "list the serial ports found and exit.");
   app.add_flag("--version", version, "show the version.");
-  // An option given twice is a mistake, flags included; --port names each station of a line.
-  for (CLI::Option* option : app.get_options()) {
-    if (option->get_name() != "--help" && option->get_name() != "--port")
-      option->multi_option_policy(CLI::MultiOptionPolicy::Throw);
-  }
+  OnceEach(app);
 }
 
 void CommandLine::DeclareUpdate() {
@@ -236,13 +280,7 @@ void CommandLine::DeclareLoop() {
       ->option_text("N")
       ->group(group)
       ->excludes(repeat)
-      ->check(Reader(
-          "N",
-          [](const std::string& text) {
-            uint32_t count = 0;
-            return ReadNumber(text, 1, 1000000, count);
-          },
-          "give a number of modules from 1"));
+      ->check(CountReader("modules"));
   app.add_flag("--allow-repeat", o.allowRepeat,
                "update a module ID again that was already updated with this\n"
                "firmware (by default it is turned down with Cancel Update).")
@@ -293,11 +331,7 @@ void CommandLine::DeclareServe() {
                              "that the stations write, until Ctrl-C or SIGTERM.");
   serve->set_help_flag("--help,-h", "show this help.");
   serve->allow_extras();
-  serve
-      ->add_option("--history", options.historyTarget,
-                   "the line's history: an SQLite file, or a PostgreSQL\n"
-                   "URL or connection string.")
-      ->option_text("DB");
+  serve->add_option("--history", options.historyTarget, kHistoryHelp)->option_text("DB");
   serve
       ->add_option("--listen", options.listen,
                    "where the page is served. Default: 127.0.0.1:8080, this\n"
@@ -312,27 +346,87 @@ void CommandLine::DeclareServe() {
       ->add_option("--shifts", options.shifts,
                    "when shifts start, local time. Default: 06:00,14:00,22:00.")
       ->option_text("HH:MM,...");
-  for (CLI::Option* option : serve->get_options()) {
-    if (option->get_name() != "--help")
-      option->multi_option_policy(CLI::MultiOptionPolicy::Throw);
-  }
+  OnceEach(*serve);
+}
+
+// history --help, on its own: its synopsis and purpose, its options, its exit statuses.
+void HelpOfHistory(CLI::App& history, const std::string& program) {
+  history.formatter(std::make_shared<HelpFormatter>(
+      "Usage:\n" + HistorySynopsis(program) +
+      "\nAsks the line's history what a line supervisor asks: what happened to a module\n"
+      "(--module), what failed today (--result failed --since today), how many modules\n"
+      "each station updated (--by-station --since yesterday). Newest first.\n"));
+  history.footer(
+      "Exit status:\n"
+      "    0  the question was answered (also when no attempt matches)\n"
+      "    2  bad command line, or the history cannot be opened or read\n");
+}
+
+void CommandLine::DeclareHistory(const std::string& program) {
+  ConsoleOptions& o = options;
+  history = app.add_subcommand("history",
+                               "what the line's history holds: a module's attempts, the\n"
+                               "failures since a time, each station's count (history --help).");
+  HelpOfHistory(*history, program);
+  history->set_help_flag("--help,-h", "show this help.");
+  history->allow_extras();
+  const auto given = [](const std::string& text) { return !text.empty(); };
+  history->add_option("--history", o.historyTarget, kHistoryHelp)->option_text("DB");
+  CLI::Option* byStation = history->add_flag("--by-station", o.byStation,
+                                             "each station's modules updated, failed and skipped.");
+  history->add_option("--module", o.moduleId, "the attempts of this module ID.")
+      ->option_text("ID")
+      ->excludes(byStation)
+      ->check(Reader("ID", given, "give a module ID"));
+  history
+      ->add_option_function<std::string>(
+          "--since", [&o](const std::string& text) { o.sinceMs = ParseSince(text, NowMs()); },
+          "the attempts started since TIME: today, yesterday,\n"
+          "2026-12-08 or 2026-12-08T14:00 (local time),\n"
+          "2026-12-08T14:00Z (UTC), or back from now: 30m, 8h, 2d.")
+      ->option_text("TIME")
+      ->check(Reader(
+          "TIME", [](const std::string& text) { return ParseSince(text, NowMs()).has_value(); },
+          SinceForms()));
+  history->add_option("--result", o.result, "the attempts of this result class, or failed.")
+      ->option_text("CLASS")
+      ->excludes(byStation)
+      ->check(Reader(
+          "CLASS", [](const std::string& text) { return IsResultQuestion(text); },
+          ResultQuestions()));
+  history->add_option("--station", o.station, "the attempts of this station (HOST:PORT).")
+      ->option_text("S")
+      ->excludes(byStation)
+      ->check(Reader("S", given, "give a station as HOST:PORT"));
+  history->add_option("--limit", o.limit, "at most N attempts, the newest.")
+      ->option_text("N")
+      ->excludes(byStation)
+      ->check(CountReader("attempts"));
+  history->add_option("--format", o.format, "table (the default), csv or json (JSON Lines).")
+      ->option_text("FORMAT")
+      ->check(Reader(
+          "FORMAT",
+          [](const std::string& text) { return history::ParseOutputFormat(text).has_value(); },
+          "give table, csv or json"));
+  OnceEach(*history);
 }
 
 // What was left over, in our words: an option of the update given to check, or anything the
 // program does not know. Empty when nothing was.
 std::string Leftover(CommandLine& line) {
-  const bool check = line.check->parsed();
-  const bool serve = line.serve->parsed();
-  const std::vector<std::string> extras = check   ? line.check->remaining()
-                                          : serve ? line.serve->remaining()
-                                                  : line.app.remaining();
+  CLI::App* command = nullptr;
+  for (CLI::App* subcommand : {line.check, line.serve, line.history}) {
+    if (subcommand->parsed())
+      command = subcommand;
+  }
+  const std::vector<std::string> extras = command ? command->remaining() : line.app.remaining();
   if (extras.empty())
     return {};
   const std::string& first = extras.front();
   const std::string name = first.substr(0, first.find('='));
-  if ((check || serve) && name.rfind("--", 0) == 0 && line.app.get_option_no_throw(name) != nullptr)
-    return name + " does not apply to " + (check ? "check" : "serve");
-  if (!check && name == "--image")
+  if (command && name.rfind("--", 0) == 0 && line.app.get_option_no_throw(name) != nullptr)
+    return name + " does not apply to " + command->get_name();
+  if (command != line.check && name == "--image")
     return "--image belongs to the check command";
   if (name.rfind("-", 0) == 0)
     return "unknown option " + name;
@@ -363,17 +457,19 @@ std::vector<std::string> UpdateOptionsGiven(const CLI::App& app) {
   return given;
 }
 
-// Why a serve command line is refused; empty when it is not.
-std::string ServeRefusal(const CommandLine& line) {
+// Why a command line of a command over the history (serve, history) is refused; empty when
+// it is not. `need` says what its --history is.
+std::string HistoryCommandRefusal(const CommandLine& line, const std::string& command,
+                                  const std::string& need) {
   std::vector<std::string> given = UpdateOptionsGiven(line.app);
   if (line.app.get_option("--firmware-dir")->count() != 0)
     given.push_back("--firmware-dir");
   if (line.listPorts)
-    return "serve and --list-ports cannot be combined";
+    return command + " and --list-ports cannot be combined";
   if (!given.empty())
-    return given.front() + " does not apply to serve";
+    return given.front() + " does not apply to " + command;
   if (line.options.historyTarget.empty())
-    return "serve needs --history DB: the history the stations write";
+    return command + " needs --history DB: " + need;
   return {};
 }
 }  // namespace
@@ -387,6 +483,8 @@ ParseResult ParseConsoleArguments(const std::vector<std::string>& arguments) {
   } catch (const CLI::CallForHelp&) {
     result.ok = true;
     result.options.command = ConsoleCommand::kHelp;
+    if (line.history->parsed())
+      result.helpFor = "history";
     return result;
   } catch (const CLI::ParseError& error) {
     result.error = Reason(error);
@@ -407,12 +505,16 @@ ParseResult ParseConsoleArguments(const std::vector<std::string>& arguments) {
       return result;
     }
     options.command = ConsoleCommand::kCheck;
-  } else if (line.serve->parsed()) {
-    if (const std::string refused = ServeRefusal(line); !refused.empty()) {
+  } else if (line.serve->parsed() || line.history->parsed()) {
+    const bool serve = line.serve->parsed();
+    const std::string refused =
+        serve ? HistoryCommandRefusal(line, "serve", "the history the stations write")
+              : HistoryCommandRefusal(line, "history", "the history to ask");
+    if (!refused.empty()) {
       result.error = refused;
       return result;
     }
-    options.command = ConsoleCommand::kServe;
+    options.command = serve ? ConsoleCommand::kServe : ConsoleCommand::kHistory;
   } else if (line.listPorts) {
     const std::vector<std::string> given = UpdateOptionsGiven(line.app);
     if (!given.empty()) {
@@ -426,9 +528,9 @@ ParseResult ParseConsoleArguments(const std::vector<std::string>& arguments) {
   return result;
 }
 
-std::string ConsoleUsage(const std::string& programName) {
+std::string ConsoleUsage(const std::string& programName, const std::string& command) {
   CommandLine line(programName);
-  return line.app.help();
+  return command == "history" ? line.history->help() : line.app.help();
 }
 
 int ReadCommandLine(int argc, char** argv, const std::string& programName,
@@ -441,7 +543,7 @@ int ReadCommandLine(int argc, char** argv, const std::string& programName,
   }
   options = parsed.options;
   if (options.command == ConsoleCommand::kHelp) {
-    std::cout << ConsoleUsage(programName);
+    std::cout << ConsoleUsage(programName, parsed.helpFor);
     return ToInt(ExitCode::kSuccess);
   }
   if (options.command == ConsoleCommand::kVersion) {

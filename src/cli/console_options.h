@@ -1,10 +1,11 @@
 #pragma once
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 // What the command line asks for.
-enum class ConsoleCommand { kUpdate, kCheck, kListPorts, kHelp, kVersion, kServe };
+enum class ConsoleCommand { kUpdate, kCheck, kListPorts, kHelp, kVersion, kServe, kHistory };
 
 struct ConsoleOptions {
   ConsoleCommand command = ConsoleCommand::kUpdate;
@@ -45,6 +46,19 @@ struct ConsoleOptions {
   std::string listen;
   std::string token;
   std::string shifts;
+
+  // history: the attempts in the history --history names that meet every condition given,
+  // newest first: the module (--module ID), started at or after --since (read with the
+  // command line), the result class or "failed" (--result), the station "<host>:<port>"
+  // (--station); at most --limit (0: all). With --by-station, each station's counts since
+  // --since instead. --format: "table", "csv" or "json".
+  std::string moduleId;
+  std::optional<int64_t> sinceMs;
+  std::string result;
+  std::string station;
+  uint32_t limit = 0;
+  bool byStation = false;
+  std::string format = "table";
 };
 
 struct ParseResult {
@@ -52,6 +66,8 @@ struct ParseResult {
   ConsoleOptions options;
   // Why the command line was refused.
   std::string error;
+  // With kHelp: the command whose own help was asked for ("history"), else empty.
+  std::string helpFor;
 };
 
 // Parses the arguments after the program name. Options take their value as the next
@@ -60,7 +76,8 @@ struct ParseResult {
 ParseResult ParseConsoleArguments(const std::vector<std::string>& arguments);
 
 // The --help text for the program called `programName`; it ends with the exit status table.
-std::string ConsoleUsage(const std::string& programName);
+// `command` "history": that command's own help instead.
+std::string ConsoleUsage(const std::string& programName, const std::string& command = "");
 
 // Reads the command line and answers --help, --version and usage errors itself. Returns the
 // exit status when the program is done, or -1 with `options` filled for the real work.

@@ -6,6 +6,7 @@
 #include "console_commands.h"
 #include "console_firmware.h"
 #include "history_attempt.h"
+#include "history_command.h"
 #include "line_history.h"
 #include "line_keeper.h"
 #include "production_loop.h"
@@ -187,6 +188,8 @@ ExitCode RunConsoleCommand(ConsoleEnvironment& environment, const ConsoleOptions
       return RunListPortsCommand(environment);
     case ConsoleCommand::kServe:
       return RunServeCommand(environment, options);
+    case ConsoleCommand::kHistory:
+      return RunHistoryCommand(environment, options);
     default:
       if (ports.size() > 1)
         return RunLineCommand(environment, options, ports);

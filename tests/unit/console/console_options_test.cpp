@@ -8,6 +8,7 @@
 #include <tuple>
 
 #include "exit_codes.h"
+#include "history_question.h"
 
 namespace {
 struct Accepted {
@@ -154,6 +155,25 @@ TEST(ConsoleOptions, ServeTakesItsOwnOptionsOnly) {
     EXPECT_FALSE(result.ok);
     EXPECT_EQ(result.error, error);
   }
+}
+
+TEST(ConsoleOptions, HistoryTakesAQuestionAndRefusesAnyOther) {
+  const ParseResult asked = ParseConsoleArguments(
+      {"history", "--history", "h", "--since", "2d", "--result", "failed", "--limit", "5"});
+  ASSERT_TRUE(asked.ok) << asked.error;
+  EXPECT_EQ(asked.options.command, ConsoleCommand::kHistory);
+  EXPECT_EQ(std::tie(asked.options.result, asked.options.limit), std::make_tuple("failed", 5u));
+  EXPECT_TRUE(asked.options.sinceMs.has_value());
+  const std::pair<std::vector<std::string>, std::string> refused[] = {
+      {{"history"}, "history needs --history DB: the history to ask"},
+      {{"history", "--history", "h", "--since", "monday"}, "--since: monday: " + SinceForms()},
+      {{"history", "--history", "h", "--result", "fail"}, "--result: fail: " + ResultQuestions()},
+      {{"history", "--history", "h", "--by-station", "--station", "s"},
+       "--by-station excludes --station"},
+      {{"history", "--history", "h", "--port", "COM3"}, "--port does not apply to history"},
+  };
+  for (const auto& [arguments, error] : refused)
+    EXPECT_EQ(ParseConsoleArguments(arguments).error, error);
 }
 
 }  // namespace
