@@ -46,6 +46,16 @@ void ConsoleOutput::Flush() {
   err_.flush();
 }
 
+void ConsoleOutput::LineAboveBlock(const std::string& text) {
+  std::lock_guard<Mutex> guard(lock_);
+  EndLine();
+  if (blockLines_ != 0)
+    out_ << "\x1b[" << blockLines_ << "A\r\x1b[J";
+  blockLines_ = 0;
+  out_ << text << '\n';
+  out_.flush();
+}
+
 void ConsoleOutput::Block(const std::vector<std::string>& lines) {
   std::lock_guard<Mutex> guard(lock_);
   EndLine();

@@ -25,6 +25,9 @@ class ConsoleOutput {
   // Terminal only: shows `lines` in place of the block shown last (a line's live view). Any
   // other line printed in between ends the block: the next one starts below it.
   void Block(const std::vector<std::string>& lines);
+  // A line that goes above the block: printed where the block stood, which is cleared and must
+  // be shown again below it.
+  void LineAboveBlock(const std::string& text);
   void Flush();
 
  private:

@@ -2,6 +2,7 @@
 // thread of its own, with its own serial channel, clocks, presenter and Setup prompt, quietly;
 // the terminal shows the line at a glance. They share the firmware, the history with its
 // claims, the records and the line's count.
+#include <atomic>
 #include <memory>
 #include <sstream>
 #include <vector>
@@ -89,6 +90,7 @@ class LineCommand {
   Mutex jsonLock_;
   std::unique_ptr<JsonEventStream> json_;
   std::vector<std::unique_ptr<LineStation>> stations_;
+  std::atomic<std::size_t> stationsStopped_{0};
 };
 
 bool LineCommand::Prepare(const std::vector<int>& ports) {
@@ -143,6 +145,7 @@ void LineCommand::RunStation(LineStation& line) {
     if (StoppedWhileWaiting(record) || !kept || line.station.LinkCut())
       break;
     line.tracker.Finished(record);
+    view_.ModuleEnded(line.tracker, record);
     if (!StationFailed(record)) {
       failures = 0;
       continue;
@@ -168,8 +171,17 @@ ExitCode LineCommand::Run(const std::vector<int>& ports) {
   keeper.Start();
   {
     std::vector<std::unique_ptr<WorkerThread>> threads;
-    for (auto& line : stations_)
-      threads.push_back(std::make_unique<WorkerThread>([this, &line] { RunStation(*line); }));
+    for (auto& line : stations_) {
+      threads.push_back(std::make_unique<WorkerThread>([this, &line] {
+        RunStation(*line);
+        ++stationsStopped_;
+      }));
+    }
+    // Meanwhile the view shows the changes it held back, until every station has stopped.
+    while (stationsStopped_ < stations_.size()) {
+      env_.clock.Sleep(100);
+      view_.CatchUp();
+    }
   }
   keeper.Stop();
   view_.Draw();

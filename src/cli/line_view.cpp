@@ -1,5 +1,7 @@
 #include "line_view.h"
 
+#include "production_loop.h"
+
 namespace {
 constexpr uint32_t kRedrawEveryMs = 100;
 
@@ -26,9 +28,19 @@ void LineView::Add(const StationTracker& tracker, std::string name) {
 void LineView::Changed() {
   std::lock_guard<Mutex> guard(lock_);
   const uint32_t now = clock_.TickCount();
-  if (output_.Terminal() && drawn_ && !Elapsed(now, lastDraw_, kRedrawEveryMs))
+  if (output_.Terminal() && drawn_ && !Elapsed(now, lastDraw_, kRedrawEveryMs)) {
+    heldBack_ = true;
     return;
+  }
   lastDraw_ = now;
+  DrawLocked();
+}
+
+void LineView::CatchUp() {
+  std::lock_guard<Mutex> guard(lock_);
+  if (!heldBack_)
+    return;
+  lastDraw_ = clock_.TickCount();
   DrawLocked();
 }
 
@@ -37,8 +49,27 @@ void LineView::Draw() {
   DrawLocked();
 }
 
+void LineView::ModuleEnded(const StationTracker& tracker, const ModuleRecord& record) {
+  std::lock_guard<Mutex> guard(lock_);
+  std::string name;
+  for (const Shown& shown : stations_)
+    if (shown.tracker == &tracker)
+      name = shown.name;
+  std::string text = name + ": " + ModuleLine(record);
+  // Why it was not updated: the first line of what the station would have said.
+  if (record.result != "success" && !record.message.empty()) {
+    std::string reason = record.message.substr(0, record.message.find('\n'));
+    reason.erase(reason.find_last_not_of(' ') + 1);
+    text += "\n" + name + ":   " + reason;
+  }
+  output_.LineAboveBlock(text);
+  if (output_.Terminal())
+    DrawLocked();
+}
+
 void LineView::DrawLocked() {
   drawn_ = true;
+  heldBack_ = false;
   std::vector<std::string> lines;
   for (Shown& shown : stations_) {
     const history::StationState state = shown.tracker->Snapshot();

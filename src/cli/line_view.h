@@ -21,8 +21,12 @@ class LineView {
   void Add(const StationTracker& tracker, std::string name);
   // Something changed: redrawn, at most ten times a second on a terminal.
   void Changed();
+  // Draws a change that Changed held back; called every tenth of a second or so.
+  void CatchUp();
   // The view as it stands now, whatever was drawn last.
   void Draw();
+  // What became of a station's module: a line of its own, above the view on a terminal.
+  void ModuleEnded(const StationTracker& tracker, const ModuleRecord& record);
 
  private:
   struct Shown {
@@ -39,6 +43,7 @@ class LineView {
   std::vector<Shown> stations_;
   uint32_t lastDraw_ = 0;
   bool drawn_ = false;
+  bool heldBack_ = false;  // a change came too soon after the last drawing
 };
 
 // "transferring page 5 of 13": a station's state in words.

@@ -886,6 +886,48 @@ scenario_console_cancel() {
   finished=1
 }
 
+# A line of two stations in one Windows process, its claims in memory: each module is updated
+# once; the one that comes again at the other station is turned down and recorded as skipped;
+# the line ends at --count with both base stations restored. A --history is refused with the
+# reason: the Windows program keeps the claims of its own stations only.
+scenario_console_line() {
+  start_simulator --stations 2 --baud 115200 --setup-after 300 --images "$results/modules" \
+    --module id=111111,station=1 --module id=333333,station=1 \
+    --module id=222222,station=2 --module id=111111,station=2
+  local second="" _
+  for _ in $(seq 50); do
+    second=$(sed -n 2p "$results/simulator.out")
+    [ -n "$second" ] && break
+    sleep 0.1
+  done
+  map_ports "COM5=$pty" "COM6=$second"
+  set_saved_port ""
+  install_program kqu-console with-description
+  console_input=/dev/null
+  start_console --history line.db --port COM5 --yes
+  finish_console
+  expect_eq "exit status with --history" "$console_status" 2
+  expect_console_says "Cannot use the history: SQLite and PostgreSQL histories are not available in the Windows program"
+  start_console --port COM5 --port COM6 --baud 115200 --count 3 --report line.jsonl
+  finish_console
+  expect_eq "exit status" "$console_status" 0
+  expect_console_says "Production line: 2 stations."
+  expect_console_says "Module 111111 was already updated with this firmware at "
+  expect_console_says "Line finished: 3 updated, 0 failed, 1 skipped"
+  local records
+  records=$(tr -d '\r' <"$results/line.jsonl" | grep -oE '"module_id":"[0-9]+".*"result":"[a-z]+"' |
+    sed -E 's/"module_id":"([0-9]+)".*"result":"([a-z]+)"/\1 \2/' | sort | tr '\n' ' ')
+  expect_eq "the records" "$records" "111111 skipped 111111 success 222222 success 333333 success "
+  local station log
+  for station in 1 2; do
+    log="$results/modules/station-$station.log"
+    for _ in $(seq 50); do [ "$(tail -n 1 "$log" 2>/dev/null)" == "<W" ] && break; sleep 0.1; done
+    expect_eq "station $station restored" "$(tail -n 1 "$log")" "<W"
+  done
+  [ -e "$program_path_unix/Hex.tmp" ] && fail "Hex.tmp left behind"
+  finished=1
+}
+
 # --- the user guide of the zip --------------------------------------------------------------
 
 # The user guide as the release zip carries it (--program-dir): an HTML page that shows only
@@ -925,7 +967,7 @@ scenario_user_guide() {
 case "$scenario" in
   win32_backends | main_dialog | missing_description | about_box | no_base_station | \
     cancel_parameters | successful_update | interrupted_update) ;;
-  console_update | console_cancel | user_guide) ;;
+  console_update | console_cancel | console_line | user_guide) ;;
   *) echo "unknown scenario $scenario"; exit 2 ;;
 esac
 
