@@ -144,7 +144,18 @@ std::string Synopsis(const std::string& program) {
 }
 
 std::string Footer() {
-  return "Stopping:\n"
+  return "A line of stations:\n"
+         "  With --port given once per base station, each station updates one module\n"
+         "  after another on its own, at once as with --yes; a terminal shows a line per\n"
+         "  station and the totals. Each module is claimed before its update: one that\n"
+         "  another station is updating, or that was already updated with this firmware\n"
+         "  (in this run or in --history), is turned down with Cancel Update and recorded\n"
+         "  as skipped. A station whose port or base station fails is tried again after\n"
+         "  2, 4, 8, 16, then every 30 s while the others go on; --count N counts over the\n"
+         "  line; --trace FILE writes FILE.1, FILE.2, ... per station. Ctrl-C stops every\n"
+         "  station cleanly.\n"
+         "\n"
+         "Stopping:\n"
          "  During an update the program prints the control-parameter instructions and the\n"
          "  module's values as they arrive, then waits for Enter. End of input, or\n"
          "  " STOP_REQUESTS
