@@ -20,3 +20,15 @@ int ParseComName(const std::string& text, bool& isComName) {
   isComName = true;
   return number >= 1 && number <= kPortCount ? number : 0;
 }
+
+std::string RepeatedPortError(const std::vector<std::string>& texts,
+                              const std::vector<int>& ports) {
+  for (std::size_t later = 1; later < ports.size() && later < texts.size(); ++later) {
+    for (std::size_t earlier = 0; earlier < later; ++earlier) {
+      if (ports[earlier] == ports[later])
+        return "--port " + texts[later] + ": the same port as --port " + texts[earlier] +
+               "; give each base station's port once";
+    }
+  }
+  return {};
+}

@@ -3,6 +3,7 @@
 // the terminal shows the line at a glance. They share the firmware, the history with its
 // claims, the records and the line's count.
 #include <atomic>
+#include <chrono>
 #include <memory>
 #include <sstream>
 #include <vector>
@@ -62,7 +63,10 @@ class LineCommand {
   ExitCode Run(const std::vector<int>& ports);
 
  private:
-  bool Prepare(const std::vector<int>& ports);
+  // The firmware, files and stations, kSuccess when all are there; else the exit status.
+  ExitCode Prepare(const std::vector<int>& ports);
+  // The line's totals and exit status, the run's last lines.
+  ExitCode Finish();
   // A station's modules, one after another, until the line stops; a failing station is tried
   // again after a pause, growing, while the others go on.
   void RunStation(LineStation& line);
@@ -93,19 +97,30 @@ class LineCommand {
   std::atomic<std::size_t> stationsStopped_{0};
 };
 
-bool LineCommand::Prepare(const std::vector<int>& ports) {
+ExitCode LineCommand::Prepare(const std::vector<int>& ports) {
   if (!options_.reportFile.empty() && !records_.OpenReport(options_.reportFile))
-    return false;
-  std::string problem;
-  if (!LoadFirmware(env_, options_, firmwarePresenter_, firmware_, problem))
-    return false;
-  if (!OpenLineHistory(options_, firmware_, env_.output, history_))
-    return false;
-  records_.SetHistory(history_.history.get());
+    return ExitCode::kUsage;
   if (options_.json && env_.jsonOut != nullptr) {
     json_ = std::make_unique<JsonEventStream>(*env_.jsonOut);
     json_->ShareWith("", &jsonLock_);
   }
+  std::string problem;
+  if (!LoadFirmware(env_, options_, firmwarePresenter_, firmware_, problem)) {
+    // As one station would: a record of why, and the line's end.
+    ModuleRecord record;
+    record.host = env_.hostName;
+    record.attempt = 1;
+    record.facts.start = std::chrono::system_clock::now();
+    record.result = "firmware_file_problem";
+    record.exitCode = ExitCode::kFirmwareFile;
+    record.message = problem;
+    records_.Keep(record, json_.get());
+    totals_.Count(record);
+    return ExitCode::kFirmwareFile;
+  }
+  if (!OpenLineHistory(options_, firmware_, env_.output, history_))
+    return ExitCode::kUsage;
+  records_.SetHistory(history_.history.get());
   for (std::size_t i = 0; i < ports.size(); ++i) {
     const int port = ports[i];
     const StationIdentity identity{
@@ -115,7 +130,7 @@ bool LineCommand::Prepare(const std::vector<int>& ports) {
         std::make_unique<LineStation>(env_, options_, firmware_, identity, history_, totals_);
     if (!options_.traceFile.empty() &&
         !line->station.OpenTrace(options_.traceFile + "." + std::to_string(i + 1)))
-      return false;
+      return ExitCode::kUsage;
     if (json_) {
       line->json = std::make_unique<JsonEventStream>(*env_.jsonOut);
       line->json->ShareWith(identity.history, &jsonLock_);
@@ -127,7 +142,7 @@ bool LineCommand::Prepare(const std::vector<int>& ports) {
     line->tracker.OnChange([this] { view_.Changed(); });
     stations_.push_back(std::move(line));
   }
-  return true;
+  return ExitCode::kSuccess;
 }
 
 void LineCommand::PauseUnlessStopping(uint32_t milliseconds) {
@@ -162,8 +177,8 @@ void LineCommand::RunStation(LineStation& line) {
 }
 
 ExitCode LineCommand::Run(const std::vector<int>& ports) {
-  if (!Prepare(ports))
-    return ExitCode::kUsage;
+  if (const ExitCode prepared = Prepare(ports); prepared != ExitCode::kSuccess)
+    return prepared == ExitCode::kFirmwareFile ? Finish() : prepared;
   env_.output.Line("Production line: " + std::to_string(stations_.size()) +
                    " stations. Put modules into their Setup mode; Ctrl-C stops the line.");
   LineKeeper keeper(*history_.history, history_.shared, env_.clock);
@@ -186,6 +201,10 @@ ExitCode LineCommand::Run(const std::vector<int>& ports) {
   keeper.Stop();
   view_.Draw();
   for (auto& line : stations_) line->station.Flush();
+  return Finish();
+}
+
+ExitCode LineCommand::Finish() {
   const ExitCode code = RunExitCode(totals_, records_);
   FinishRun(json_.get(), code, totals_.Totals());
   std::string totals = "Line finished: " + totals_.TotalsText();

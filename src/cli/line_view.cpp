@@ -1,5 +1,7 @@
 #include "line_view.h"
 
+#include <sstream>
+
 #include "production_loop.h"
 
 namespace {
@@ -56,11 +58,15 @@ void LineView::ModuleEnded(const StationTracker& tracker, const ModuleRecord& re
     if (shown.tracker == &tracker)
       name = shown.name;
   std::string text = name + ": " + ModuleLine(record);
-  // Why it was not updated: the first line of what the station would have said.
-  if (record.result != "success" && !record.message.empty()) {
-    std::string reason = record.message.substr(0, record.message.find('\n'));
-    reason.erase(reason.find_last_not_of(' ') + 1);
-    text += "\n" + name + ":   " + reason;
+  // Why it was not updated: what the station would have said, line by line (the console's
+  // own line after a box text says the device and the system's reason).
+  if (record.result != "success") {
+    std::istringstream reason(record.message);
+    for (std::string line; std::getline(reason, line);) {
+      line.erase(line.find_last_not_of(' ') + 1);
+      if (!line.empty())
+        text += "\n" + name + ":   " + line;
+    }
   }
   output_.LineAboveBlock(text);
   if (output_.Terminal())

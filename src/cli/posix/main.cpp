@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "com_port_name.h"
 #include "console_commands.h"
 #include "console_options.h"
 #include "console_output.h"
@@ -74,6 +75,10 @@ int main(int argc, char** argv) {
       return ToInt(ExitCode::kUsage);
     }
     ports.push_back(port);
+  }
+  if (const std::string repeated = RepeatedPortError(options.ports, ports); !repeated.empty()) {
+    std::cerr << programName << ": " << repeated << "\n";
+    return ToInt(ExitCode::kUsage);
   }
   if (ports.empty() && options.command == ConsoleCommand::kUpdate) {
     std::string note;

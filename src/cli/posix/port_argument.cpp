@@ -36,6 +36,11 @@ int ResolvePortArgument(const std::string& text, ComPortDevices& devices, std::s
     if (!known.empty() && Canonical(known) == device)
       return port;
   }
+  // The same device given again (or through another link) keeps the number it got.
+  for (const auto& [port, path] : devices.overrides) {
+    if (path == text || (!device.empty() && Canonical(path) == device))
+      return port;
+  }
   std::error_code ignored;
   for (int port = kPortCount; port >= 1; --port) {
     if (devices.overrides.count(port) != 0)

@@ -61,6 +61,10 @@ int main(int argc, char** argv) {
     }
     ports.push_back(port);
   }
+  if (const std::string repeated = RepeatedPortError(options.ports, ports); !repeated.empty()) {
+    std::cerr << programName << ": " << repeated << "\n";
+    return ToInt(ExitCode::kUsage);
+  }
 
   ConsoleInterrupts interrupts;
   Win32Clock clock;

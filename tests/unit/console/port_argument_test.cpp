@@ -5,6 +5,7 @@
 
 #include <filesystem>
 
+#include "com_port_name.h"
 #include "stdin_input.h"
 #include "temp_directory.h"
 
@@ -65,6 +66,23 @@ TEST(PortArgument, AMissingDeviceGetsANumberAndFailsOnlyWhenOpened) {
   EXPECT_EQ(error, "");
   EXPECT_EQ(ResolvePortArgument("ttyUSB7", f.devices, error), 0) << "neither COMn nor a path";
   EXPECT_NE(error.find("give COM1 to COM21"), std::string::npos);
+}
+
+// A line with one base station named twice (again, by its COM number or through a link) would
+// have two stations fight over one port: the command line is refused.
+TEST(PortArgument, OnePortGivenTwiceIsRefused) {
+  FakeDev f;
+  std::filesystem::create_symlink(f.dev.File("pts4"), f.dev.File("station-1"));
+  const std::vector<std::string> texts = {f.dev.File("pts4"), "COM9", f.dev.File("station-1"),
+                                          f.dev.File("adapter")};
+  std::vector<int> ports;
+  std::string error;
+  for (const std::string& text : texts)
+    ports.push_back(ResolvePortArgument(text, f.devices, error));
+  EXPECT_EQ(ports, (std::vector<int>{21, 9, 21, 9}));
+  EXPECT_EQ(RepeatedPortError({texts[0], texts[1]}, {ports[0], ports[1]}), "");
+  EXPECT_EQ(RepeatedPortError(texts, ports), "--port " + texts[2] + ": the same port as --port " +
+                                                 texts[0] + "; give each base station's port once");
 }
 
 TEST(StdinInput, LinesThenTheEndWhichStays) {
