@@ -53,6 +53,36 @@ std::string BaseNameWithoutExtension(const std::string& path) {
     name.erase(dot);
   return name;
 }
+
+// The COM numbers of the --port options, else of the port remembered, devices added for the
+// paths given; false, said on standard error, for a port the command line cannot mean.
+bool PortsOfCommandLine(const ConsoleOptions& options, const std::string& programName,
+                        FileProfile& profile, ComPortDevices& devices, std::vector<int>& ports) {
+  for (const std::string& text : options.ports) {
+    std::string error;
+    const int port = ResolvePortArgument(text, devices, error);
+    if (port == 0) {
+      std::cerr << programName << ": " << error << "\n";
+      return false;
+    }
+    ports.push_back(port);
+  }
+  if (const std::string repeated = RepeatedPortError(options.ports, ports); !repeated.empty()) {
+    std::cerr << programName << ": " << repeated << "\n";
+    return false;
+  }
+  if (ports.empty() && options.command == ConsoleCommand::kUpdate) {
+    std::string note;
+    const int remembered = RememberedPort(
+        profile.GetString(profile::kSettingsSection, profile::kComPortDeviceEntry, ""), devices,
+        note);
+    if (remembered != 0)
+      ports.push_back(remembered);
+    if (!note.empty())
+      std::cerr << note << "\n";
+  }
+  return true;
+}
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -67,29 +97,8 @@ int main(int argc, char** argv) {
   FileProfile profile(FileProfile::DefaultPath(support::kCompany, programName));
   ComPortDevices devices;
   std::vector<int> ports;
-  for (const std::string& text : options.ports) {
-    std::string error;
-    const int port = ResolvePortArgument(text, devices, error);
-    if (port == 0) {
-      std::cerr << programName << ": " << error << "\n";
-      return ToInt(ExitCode::kUsage);
-    }
-    ports.push_back(port);
-  }
-  if (const std::string repeated = RepeatedPortError(options.ports, ports); !repeated.empty()) {
-    std::cerr << programName << ": " << repeated << "\n";
+  if (!PortsOfCommandLine(options, programName, profile, devices, ports))
     return ToInt(ExitCode::kUsage);
-  }
-  if (ports.empty() && options.command == ConsoleCommand::kUpdate) {
-    std::string note;
-    const int remembered = RememberedPort(
-        profile.GetString(profile::kSettingsSection, profile::kComPortDeviceEntry, ""), devices,
-        note);
-    if (remembered != 0)
-      ports.push_back(remembered);
-    if (!note.empty())
-      std::cerr << note << "\n";
-  }
 
   SignalInterrupts interrupts;
   MonotonicClock clock;
