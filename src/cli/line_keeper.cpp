@@ -59,7 +59,7 @@ void LineKeeper::Publish(bool all) {
       history_.Publish(state);
       kept.published = state;
     } catch (const history::HistoryError&) {
-      // The next second tries again; the dashboard shows the station as offline meanwhile.
+      // Tried again at the next look; the dashboard shows the station as offline meanwhile.
     }
   }
 }
