@@ -3,6 +3,13 @@
 namespace {
 constexpr uint32_t kPublishEveryMs = 1000;
 constexpr uint32_t kLookEveryMs = 100;
+
+// A new state or a module's end is published at once, so that the dashboard shows it within a
+// second; the pages of a transfer wait for the next second.
+bool Moved(const history::StationState& now, const history::StationState& published) {
+  return now.state != published.state || now.updated != published.updated ||
+         now.failed != published.failed || now.skipped != published.skipped;
+}
 }  // namespace
 
 void LineKeeper::Start() {
@@ -17,7 +24,7 @@ void LineKeeper::Stop() {
   thread_->Join();
   thread_.reset();
   for (Kept& kept : stations_) kept.tracker->SetState("stopped");
-  Publish();
+  Publish(true);
 }
 
 void LineKeeper::Run() {
@@ -33,22 +40,26 @@ void LineKeeper::Run() {
       lastRenew = now;
       for (Kept& kept : stations_) kept.gate->Renew();
     }
-    if (Elapsed(now, lastPublish, kPublishEveryMs)) {
+    const bool due = Elapsed(now, lastPublish, kPublishEveryMs);
+    if (due)
       lastPublish = now;
-      Publish();
-    }
+    Publish(due);
     clock_.Sleep(kLookEveryMs);
   }
 }
 
-void LineKeeper::Publish() {
+void LineKeeper::Publish(bool all) {
   if (!publish_)
     return;
   for (Kept& kept : stations_) {
+    const history::StationState state = kept.tracker->Snapshot();
+    if (!all && !Moved(state, kept.published))
+      continue;
     try {
-      history_.Publish(kept.tracker->Snapshot());
+      history_.Publish(state);
+      kept.published = state;
     } catch (const history::HistoryError&) {
-      // The next second tries again; the dashboard shows the station as offline meanwhile.
+      // Tried again at the next look; the dashboard shows the station as offline meanwhile.
     }
   }
 }

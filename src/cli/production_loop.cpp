@@ -65,6 +65,8 @@ ModuleRecord StationRun::Module(int attempt, bool& kept) {
   // for one not updated yet.
   const bool reserved = gate != nullptr && gate->Done();
   totals.Count(record, reserved);
+  if (tracker != nullptr)
+    tracker->Finished(record);
   return record;
 }
 

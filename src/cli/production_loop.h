@@ -9,6 +9,7 @@
 #include "line_totals.h"
 #include "record_keeper.h"
 #include "station.h"
+#include "station_tracker.h"
 
 // What a station's run of modules works with besides the station itself.
 struct StationRun {
@@ -22,6 +23,8 @@ struct StationRun {
   // A loop of modules: a stop while it waits for the next one is its normal end, with nothing
   // to record (a single update always leaves its record).
   bool loop = true;
+  // Told each module's end, for the dashboard; none where the caller tells it itself.
+  StationTracker* tracker = nullptr;
 
   // One module: its update, its record kept, its claim given up, and counted. `kept` tells
   // whether every place took the record.

@@ -125,9 +125,9 @@ ExitCode UpdateCommand::UpdateModules(int port) {
   keeper.Add(gate, tracker);
   if (history_.shared)
     keeper.Start();
-  StationRun run{station,      records_,    totals_,
-                 &gate,        json_.get(), [this, port] { RememberPort(port); },
-                 options_.loop};
+  StationRun run{station,       records_,    totals_,
+                 &gate,         json_.get(), [this, port] { RememberPort(port); },
+                 options_.loop, &tracker};
   if (options_.loop) {
     RunProductionLoop(run, options_, env_.output);
   } else {

@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <filesystem>
 #include <fstream>
 #include <stdexcept>
 #include <thread>
@@ -56,7 +57,8 @@ std::vector<unsigned char> FromBase64(const std::string& text) {
 }
 }  // namespace
 
-CdpBrowser::CdpBrowser(const std::string& profileDir, const std::string& logFile) {
+CdpBrowser::CdpBrowser(const std::string& profileDir, const std::string& logFile)
+    : profileDir_(profileDir) {
   int commands[2], answers[2];
   if (pipe(commands) != 0 || pipe(answers) != 0)
     throw std::runtime_error("no pipes for Chromium");
@@ -83,11 +85,18 @@ CdpBrowser::CdpBrowser(const std::string& profileDir, const std::string& logFile
 }
 
 CdpBrowser::~CdpBrowser() {
+  // Chromium keeps the socket that makes it the profile's only instance in a folder of its own
+  // under /tmp, linked from the profile; a killed Chromium leaves that folder behind.
+  std::error_code error;
+  const std::filesystem::path socket =
+      std::filesystem::read_symlink(profileDir_ + "/SingletonSocket", error);
   if (pid_ > 0) {
     kill(-pid_, SIGKILL);
     kill(pid_, SIGKILL);
     waitpid(pid_, nullptr, 0);
   }
+  if (!error && socket.parent_path().filename().string().rfind("org.chromium.Chromium.", 0) == 0)
+    std::filesystem::remove_all(socket.parent_path(), error);
   close(toBrowser_);
   close(fromBrowser_);
 }

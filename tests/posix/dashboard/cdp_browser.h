@@ -16,7 +16,7 @@ class CdpBrowser {
   // Starts Chromium with its profile in `profileDir` and its output in `logFile`. Requests to
   // any address but loopback go to a proxy that is not there: the page gets no network.
   CdpBrowser(const std::string& profileDir, const std::string& logFile);
-  // Kills Chromium and every process it started.
+  // Kills Chromium and every process it started, and removes what it kept outside the profile.
   ~CdpBrowser();
   CdpBrowser(const CdpBrowser&) = delete;
   CdpBrowser& operator=(const CdpBrowser&) = delete;
@@ -40,6 +40,7 @@ class CdpBrowser {
   // The next message, or false after `timeoutMs`; events are kept on the way.
   bool Read(Json& message, int timeoutMs);
 
+  std::string profileDir_;
   pid_t pid_ = -1;
   int toBrowser_ = -1;
   int fromBrowser_ = -1;

@@ -12,6 +12,7 @@
 
 #include "../common/wait_until.h"
 #include "cdp_browser.h"
+#include "dashboard_page.h"
 #include "line_processes.h"
 
 namespace {
@@ -24,26 +25,6 @@ const std::string kNoResponse = "No response from the Korvane Quorvanta Module. 
 const std::string kNoResponseAction = "Bring the module close and try again (section 5).";
 const char* const kStations[] = {"line-3a:/dev/ttyUSB0", "line-3a:/dev/ttyUSB1",
                                  "line-3a:/dev/ttyUSB2"};
-
-// Helpers every page load gets before its own scripts: a tile by its station, and a record
-// of content-security violations.
-const char kPageHelpers[] = R"(
-  window.cspViolations = [];
-  document.addEventListener('securitypolicyviolation',
-      (e) => window.cspViolations.push(e.violatedDirective + ' ' + e.blockedURI + ' ' +
-          e.sourceFile + ':' + e.lineNumber + ' ' + e.sample));
-  window.tileOf = (name) => [...document.querySelectorAll('.tile')]
-      .find((t) => t.dataset.station === name);
-  window.tilePart = (name, part) => {
-    const tile = window.tileOf(name);
-    const node = tile && tile.querySelector(part);
-    return node ? node.textContent : null;
-  };
-)";
-
-std::string Literal(const std::string& text) {
-  return Json(text).dump();
-}
 
 std::string UrlEncoded(const std::string& text) {
   static const char kDigits[] = "0123456789ABCDEF";
@@ -110,14 +91,7 @@ class DashboardTest : public ::testing::Test {
   }
   static CdpBrowser& Browser() { return *line_->browser; }
   // The page's script errors and console messages, for a failure's message.
-  static std::string PageProblems() {
-    std::string problems;
-    for (const Json& e : Browser().Events("Runtime.exceptionThrown"))
-      problems += e["params"]["exceptionDetails"].dump() + "\n";
-    for (const Json& e : Browser().Events("Runtime.consoleAPICalled"))
-      problems += e["params"]["args"].dump() + "\n";
-    return problems;
-  }
+  static std::string PageProblems() { return ::PageProblems(Browser()); }
   static void Shot(const std::string& name) {
     Browser().Screenshot(line_->results + "/" + name + ".png");
   }
