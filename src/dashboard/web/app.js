@@ -172,6 +172,18 @@ function barPlotter(e) {
   }
 }
 
+// Attempts close together in time (the first minutes of a shift) get ten minutes around them,
+// so the time axis has labels and a lone point does not sit on its edge; else the plot's own.
+function linkWindow(links) {
+  if (links.points.length === 0) return null;
+  let first = Infinity, last = -Infinity;
+  for (const p of links.points) { first = Math.min(first, p[0]); last = Math.max(last, p[0]); }
+  const span = 600000;
+  if (last - first >= span) return null;
+  const middle = (first + last) / 2;
+  return [middle - span / 2, middle + span / 2];
+}
+
 function showPlots(summary) {
   const hours = hourRows(summary);
   const halfHour = 1800000;
@@ -182,7 +194,7 @@ function showPlots(summary) {
   const links = summary.links;
   const labels = ['time'].concat(links.stations.map((_, i) => 'station ' + (i + 1)));
   const common = {labels: labels, connectSeparatedPoints: true, drawPoints: true, pointSize: 3, xRangePad: 8,
-                  includeZero: true, axes: {x: {axisLabelWidth: 70}}};
+                  includeZero: true, axes: {x: {axisLabelWidth: 70}}, dateWindow: linkWindow(links)};
   legend('legend-round-trip', links.stations, plot('plot-round-trip', linkRows(links, 2), common));
   legend('legend-resends', links.stations, plot('plot-resends', linkRows(links, 4), common));
 }

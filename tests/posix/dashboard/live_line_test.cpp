@@ -57,6 +57,9 @@ struct LiveLine {
   std::string results = DASHBOARD_RESULTS_DIR;
   std::string work = results + "/live-line";
   std::string history = work + "/line.db";
+  // The stations' links in a short folder of their own: their paths are the stations' names
+  // on the page and in its screenshots.
+  std::string links = ShortFolder();
   ChildProcess simulator;
   std::vector<ChildProcess> stations;
   std::vector<std::string> names;  // "<host>:<link>", station 1 first
@@ -76,12 +79,17 @@ struct LiveLine {
     simulator.Kill();
     records.reset();
     fs::remove_all(work);
+    fs::remove_all(links);
     if (hadConfigHome)
       setenv("XDG_CONFIG_HOME", keptConfigHome.c_str(), 1);
     else
       unsetenv("XDG_CONFIG_HOME");
   }
-  std::string Station(int k) const { return work + "/station-" + std::to_string(k); }
+  std::string Station(int k) const { return links + "/station-" + std::to_string(k); }
+  static std::string ShortFolder() {
+    char folder[] = "/tmp/kqm-line-XXXXXX";
+    return mkdtemp(folder) != nullptr ? folder : "";
+  }
 };
 
 class LiveLineTest : public ::testing::Test {
@@ -117,7 +125,7 @@ void LiveLineTest::StartSimulator(LiveLine& line) {
                                      "--stations",
                                      std::to_string(kStationCount),
                                      "--link",
-                                     line.work + "/station",
+                                     line.links + "/station",
                                      "--baud",
                                      "115200",
                                      "--setup-after",
@@ -159,6 +167,7 @@ void LiveLineTest::StartStations(LiveLine& line) {
 void LiveLineTest::SetUpTestSuite() {
   line_ = std::make_unique<LiveLine>();
   LiveLine& line = *line_;
+  ASSERT_FALSE(line.links.empty()) << "no folder for the stations' links in /tmp";
   fs::remove_all(line.work);
   fs::create_directories(line.work);
   StartSimulator(line);
