@@ -152,14 +152,14 @@ void LineCommand::PauseUnlessStopping(uint32_t milliseconds) {
 }
 
 void LineCommand::RunStation(LineStation& line) {
-  StationRun run{line.station, records_, totals_, &line.gate, line.json.get(), {}};
+  StationRun run{line.station,    records_, totals_, &line.gate,
+                 line.json.get(), {},       true,    &line.tracker};
   std::size_t failures = 0;  // in a row
   for (int attempt = 1; !Stopping(); ++attempt) {
     bool kept = true;
     const ModuleRecord record = run.Module(attempt, kept);
     if (StoppedWhileWaiting(record) || !kept || line.station.LinkCut())
       break;
-    line.tracker.Finished(record);
     view_.ModuleEnded(line.tracker, record);
     if (!StationFailed(record)) {
       failures = 0;

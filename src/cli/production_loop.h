@@ -23,7 +23,7 @@ struct StationRun {
   // A loop of modules: a stop while it waits for the next one is its normal end, with nothing
   // to record (a single update always leaves its record).
   bool loop = true;
-  // Told each module's end, for the dashboard; none where the caller tells it itself.
+  // Told each module's end, for the live view and the dashboard.
   StationTracker* tracker = nullptr;
 
   // One module: its update, its record kept, its claim given up, and counted. `kept` tells
