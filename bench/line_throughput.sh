@@ -52,11 +52,12 @@ cp firmware/sample/Korvane_Quorvanta_Mobile_Module.txt firmware/sample/*.hex "$w
 export XDG_CONFIG_HOME=$work/config
 load=$(cut -d' ' -f1-3 /proc/loadavg)
 
-# timed FILE COMMAND...: runs the command as the wrapper's only child; FILE gets its user and
-# system CPU and its wall time in seconds, to the microsecond. A TERM or INT to the wrapper is
-# passed on to the command, and the command gets a TERM should the wrapper die.
+# timed FILE COMMAND... &: runs the command as the wrapper's only child; FILE gets its user and
+# system CPU and its wall time in seconds, to the microsecond. Only in the background: the
+# subshell becomes the wrapper, so $! is the wrapper. A TERM or INT to the wrapper is passed on
+# to the command, and the command gets a TERM should the wrapper die.
 timed() {
-  python3 -c '
+  exec python3 -c '
 import ctypes, resource, signal, subprocess, sys, time
 def orphaned_ends():
     ctypes.CDLL(None).prctl(1, signal.SIGTERM)  # PR_SET_PDEATHSIG
