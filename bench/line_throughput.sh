@@ -106,7 +106,10 @@ line() {
   kqm_pid=
   # One port is the console's own production loop, whose trace has no station number.
   [ "$stations" -eq 1 ] && mv "$name.trace" "$name.trace.1"
-  wait "$sim_pid" || true
+  # The simulator ends once every module is taken away and every port closed; should a module
+  # stay (a failed update), it is stopped after 30 s.
+  for _ in $(seq 300); do kill -0 "$sim_pid" 2>/dev/null || break; sleep 0.1; done
+  stop "$sim_pid"
   sim_pid=
   local updated
   updated=$(grep -l '^update-complete: yes' "$name.images"/*.txt 2>/dev/null | wc -l)
