@@ -23,7 +23,11 @@ const char* YesNo(bool value) {
 
 std::string Stations(const std::vector<size_t>& stations) {
   std::string text;
-  for (size_t station : stations) text += (text.empty() ? "" : " ") + std::to_string(station);
+  for (size_t station : stations) {
+    if (!text.empty())
+      text += ' ';
+    text += std::to_string(station);
+  }
   return text.empty() ? "none" : text;
 }
 

@@ -131,8 +131,9 @@ size_t Station::Arrived() const {
 }
 
 uint64_t Station::NextArrivalUs() const {
-  const size_t arrived = Arrived();
-  return arrived < toPc_.size() ? toPc_[arrived].arrivalUs : UINT64_MAX;
+  // A byte that has arrived and is not read yet is due already: a loop that sleeps until this
+  // time would otherwise leave it waiting for its whole cap.
+  return toPc_.empty() ? UINT64_MAX : toPc_.front().arrivalUs;
 }
 
 size_t Station::ToPcAvailable(uint32_t now) {

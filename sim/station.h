@@ -56,7 +56,8 @@ class Station {
   // microseconds: the lateness of a real-time host that reads less often than bytes arrive.
   uint64_t WorstReadLatenessUs() const { return worstLatenessUs_; }
   void LogWorstLateness();
-  // The next byte's arrival at the PC, in microseconds on the timeline; UINT64_MAX for none.
+  // The arrival at the PC of the first byte it has not read yet, in microseconds on the timeline
+  // (in the past once it has arrived); UINT64_MAX for none.
   uint64_t NextArrivalUs() const;
 
   // The port has vanished (port-gone): it cannot be opened until it is back.

@@ -73,6 +73,10 @@ class LineCommand {
   bool Stopping() const { return env_.interrupts.Count() > 0 || totals_.CountReached(); }
   // Waits `milliseconds`, or less when the line stops meanwhile.
   void PauseUnlessStopping(uint32_t milliseconds);
+  // Waits while every place left in the count belongs to a module under way at another station:
+  // a module here could only be turned down, and the base station and radio set up for it (some
+  // 6 s) would hold up the line's end once the count is reached.
+  void WaitForPlace();
 
   // A line's stations start each update as soon as its module's values are there: nobody
   // could tell which station an Enter is for.
@@ -151,11 +155,18 @@ void LineCommand::PauseUnlessStopping(uint32_t milliseconds) {
     env_.clock.Sleep(100);
 }
 
+void LineCommand::WaitForPlace() {
+  while (!Stopping() && !totals_.PlaceLeft()) env_.clock.Sleep(100);
+}
+
 void LineCommand::RunStation(LineStation& line) {
   StationRun run{line.station,    records_, totals_, &line.gate,
                  line.json.get(), {},       true,    &line.tracker};
   std::size_t failures = 0;  // in a row
-  for (int attempt = 1; !Stopping(); ++attempt) {
+  for (int attempt = 1;; ++attempt) {
+    WaitForPlace();
+    if (Stopping())
+      break;
     bool kept = true;
     const ModuleRecord record = run.Module(attempt, kept);
     if (StoppedWhileWaiting(record) || !kept || line.station.LinkCut())

@@ -22,10 +22,15 @@ void LineTotals::Count(const ModuleRecord& record, bool reserved) {
 
 bool LineTotals::Reserve() {
   std::lock_guard<Mutex> guard(lock_);
-  if (count_ > 0 && totals_.updated + totals_.failed + reserved_ >= count_)
+  if (!PlaceLeftLocked())
     return false;
   ++reserved_;
   return true;
+}
+
+bool LineTotals::PlaceLeft() const {
+  std::lock_guard<Mutex> guard(lock_);
+  return PlaceLeftLocked();
 }
 
 bool LineTotals::CountReached() const {

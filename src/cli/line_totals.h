@@ -21,6 +21,9 @@ class LineTotals {
   // A station may start one more module: false once the modules counted and those in progress
   // reach the count. Each true is followed by the Count of that module.
   bool Reserve();
+  // Whether Reserve would find a place now: false while the modules counted and those in
+  // progress reach the count (one of those may still end without filling its place).
+  bool PlaceLeft() const;
   // The count is reached: no station starts another module.
   bool CountReached() const;
 
@@ -33,6 +36,10 @@ class LineTotals {
   uint32_t MeanModuleMs() const;
 
  private:
+  bool PlaceLeftLocked() const {
+    return count_ == 0 || totals_.updated + totals_.failed + reserved_ < count_;
+  }
+
   const int count_;
   mutable Mutex lock_;
   RunTotals totals_;

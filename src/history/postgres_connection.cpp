@@ -105,11 +105,12 @@ void PgConnection::Connect() {
     Fail("cannot connect");
   }
   const std::string host = PQhost(conn_);
-  description_ =
-      Redact("PostgreSQL database " + std::string(PQdb(conn_)) + " on " + host +
-                 (host.empty() || host[0] == '/' ? "" : ":" + std::string(PQport(conn_))) + " as " +
-                 PQuser(conn_),
-             secrets_);
+  std::string where = "PostgreSQL database " + std::string(PQdb(conn_)) + " on " + host;
+  if (!host.empty() && host[0] != '/') {
+    where += ':';
+    where += PQport(conn_);
+  }
+  description_ = Redact(where + " as " + PQuser(conn_), secrets_);
   PQsetNoticeProcessor(
       conn_, [](void*, const char*) {}, nullptr);
 }

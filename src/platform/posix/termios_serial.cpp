@@ -105,6 +105,8 @@ bool TermiosSerial::Open(int port, const LineSettings& settings) {
     openFailure_ = "COM" + std::to_string(port) + " has no device on this computer.";
     return false;
   }
+  // Asked before this opening, which the watch sees as well.
+  const bool untouched = openings_.Untouched(path);
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0)
     return Refuse(-1, path, port, OpenStep::kOpen, errno);
@@ -115,8 +117,9 @@ bool TermiosSerial::Open(int port, const LineSettings& settings) {
     return Refuse(fd, path, port, OpenStep::kLocked, errno);
   if (!isatty(fd) || ioctl(fd, TIOCEXCL) != 0)
     return Refuse(fd, path, port, OpenStep::kNotTerminal, errno);
-  if (!ProcessesWithDeviceOpen(path).empty())
+  if (!untouched && !ProcessesWithDeviceOpen(path).empty())
     return Refuse(fd, path, port, OpenStep::kHeldOpen, 0);
+  openings_.Watch(path);
   // Line settings are applied as the Windows channel does: their failure is not fatal.
   ApplySettings(fd, settings);
   // A port opens empty, as a Windows port does: what the device sent while nobody listened,

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "open_failure.h"
+#include "opening_watch.h"
 #include "serial/serial_backend.h"
 
 // A serial port through termios: exclusive, raw 8N1 (or as asked), no flow control, DTR and
@@ -38,6 +39,7 @@ class TermiosSerial : public SerialBackend {
   int fd_ = -1;
   bool gone_ = false;
   std::string openFailure_;
+  OpeningWatch openings_;  // whether other programs need looking for at the next opening
 };
 
 // Applies a baud rate that has no B constant (14400) with the termios2 interface.

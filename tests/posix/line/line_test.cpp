@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -257,6 +258,30 @@ INSTANTIATE_TEST_SUITE_P(Stores, ProductionLine, testing::Values(Store::kSqlite,
                          [](const testing::TestParamInfo<Store>& info) {
                            return info.param == Store::kSqlite ? "sqlite" : "postgresql";
                          });
+
+// The count is reached while a station that finished first waits: the last place in it was
+// another station's module under way, so it starts no search, relay and radio setup of a module
+// there is no place for, which the end of the line would have to wait for (some 6 s).
+class LineEnd : public ProductionLine {};
+
+TEST_P(LineEnd, AStationDoneFirstPreparesNoModuleTheCountHasNoPlaceFor) {
+  StartSimulator("end", 2,
+                 {"--module", "id=800001,serial=00A2B3C4-00000081,station=1", "--module",
+                  "id=800002,serial=00A2B3C4-00000082,station=2,setup-after=2500"});
+  const pid_t line = StartLine("end", Links("end", 2), {"--count", "2"});
+  ASSERT_EQ(WaitForExit(line, 60s), 0) << ReadFile(dir.File("end-err.txt"));
+  ASSERT_EQ(WaitForExit(started.front(), 20s), 0) << "the simulator, once every port is closed";
+  EXPECT_EQ(Results("end"), (std::vector<std::pair<std::string, std::string>>{
+                                {"800001", "success"}, {"800002", "success"}}));
+  for (int k = 1; k <= 2; ++k) {
+    const std::vector<std::string> log =
+        Lines(ReadFile(dir.File("end-images/station-" + std::to_string(k) + ".log")));
+    EXPECT_EQ(std::count(log.begin(), log.end(), "<V"), 1) << "station " << k;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Store, LineEnd, testing::Values(Store::kSqlite),
+                         [](const testing::TestParamInfo<Store>&) { return "sqlite"; });
 
 // Two programs, as on two PCs, each with a station that hears the same module, on one
 // PostgreSQL server: exactly one of them updates it; the other turns it down.

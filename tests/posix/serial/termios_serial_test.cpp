@@ -2,7 +2,9 @@
 
 #include <fcntl.h>
 #include <gtest/gtest.h>
+#include <signal.h>
 #include <stdlib.h>
+#include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -102,6 +104,58 @@ TEST_F(TermiosSerialTest, OpenIsExclusiveAndFailsCleanly) {
   EXPECT_FALSE(missing.Open(1, LineSettings{}));
   EXPECT_TRUE(second.Open(5, LineSettings{}));
   second.Close();
+}
+
+// Another process that opens `path` and holds it until the holder goes out of scope.
+struct OtherHolder {
+  explicit OtherHolder(const std::string& path) {
+    int ready[2];
+    if (pipe(ready) != 0)
+      return;
+    pid = fork();
+    if (pid == 0) {
+      const int fd = open(path.c_str(), O_RDWR | O_NOCTTY);
+      const char opened = fd >= 0 ? 'y' : 'n';
+      (void)!write(ready[1], &opened, 1);
+      pause();
+      _exit(0);
+    }
+    char opened = 'n';
+    if (pid > 0)
+      (void)!read(ready[0], &opened, 1);
+    held = opened == 'y';
+    close(ready[0]);
+    close(ready[1]);
+  }
+  ~OtherHolder() {
+    if (pid > 0) {
+      kill(pid, SIGKILL);
+      waitpid(pid, nullptr, 0);
+    }
+  }
+  pid_t pid = -1;
+  bool held = false;
+};
+
+// A port reopened for the next module looks for other programs only when somebody opened the
+// device meanwhile: one that did is found at every try while it holds the device, and once it
+// has let go the port opens again.
+TEST_F(TermiosSerialTest, AProgramThatOpenedThePortBetweenTwoOpeningsIsFound) {
+  ASSERT_TRUE(backend.Open(5, LineSettings{}));
+  backend.Close();
+  ASSERT_TRUE(backend.Open(5, LineSettings{})) << "nobody meanwhile";
+  backend.Close();
+  {
+    const OtherHolder other(pty.slave);
+    ASSERT_TRUE(other.held);
+    for (int attempt = 1; attempt <= 2; ++attempt) {
+      EXPECT_FALSE(backend.Open(5, LineSettings{})) << "attempt " << attempt;
+      EXPECT_NE(backend.OpenFailure().find("it is open in"), std::string::npos)
+          << backend.OpenFailure();
+    }
+  }
+  EXPECT_TRUE(backend.Open(5, LineSettings{}));
+  backend.Close();
 }
 
 TEST_F(TermiosSerialTest, VanishedDeviceFailsInsteadOfHanging) {

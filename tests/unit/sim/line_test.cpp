@@ -90,5 +90,26 @@ TEST(OpenAirLine, AModuleTurnedDownByOneStationIsUpdatedByTheOther) {
   EXPECT_FALSE(line.Finished());
 }
 
+// tessalink-sim sleeps until TicksUntilNextActivity says: a reply byte that arrived after the
+// PC's last read, and is not read yet, is due at once, not after the whole cap (10 ms late).
+TEST(Line, AByteArrivedButNotReadIsDueAtOnce) {
+  sim::Options options;
+  options.tickUs = 1;
+  options.emulateWireTime = true;
+  sim::LineOptions boxes;
+  boxes.stations = 1;
+  sim::Line line({sim::LineModule{}}, options, boxes);
+  sim::Station& station = line.GetStation(0);
+  uint32_t now = 1000;
+  station.PcOpened(LineSettings{}, now);
+  station.FromPc(reinterpret_cast<const uint8_t*>("<V"), 2, now);
+  while (station.ToPcAvailable(now) == 0) ++now;
+  uint8_t byte = 0;
+  ASSERT_EQ(station.ReadToPc(&byte, 1, now), 1u);
+  EXPECT_EQ(line.TicksUntilNextActivity(now, 10000), 1042u);  // the next byte, at 9600 baud
+  now += 30000;                                               // the other 17 have arrived
+  EXPECT_EQ(line.TicksUntilNextActivity(now, 10000), 0u);
+}
+
 }  // namespace
 }  // namespace simtest
