@@ -37,6 +37,8 @@ class BootLoader {
   bool Complete() const { return complete_; }
   // Bytes from the PC have reached it (whether it answered or not).
   bool HeardFromPc() const { return heardFromPc_; }
+  // Past the poll and the version request: it takes pages (or has taken them all).
+  bool TakingPages() const { return phase_ == Phase::kPages || phase_ == Phase::kDone; }
 
  private:
   enum class Phase { kOff, kVersion, kPages, kDone };

@@ -8,6 +8,10 @@ namespace sim {
 
 namespace {
 const char* const kRoom = "room";
+// How long the operator waits for the module pressed last to be configured and its transfer to
+// begin before pressing the next (a module nobody takes up would hold the room forever): the
+// radio set-up alone takes some 6.5 s at 115200 baud, more on a busy PC.
+constexpr uint64_t kWaitForConfigurationMs = 20000;
 
 std::string Stations(const std::vector<size_t>& stations) {
   std::string text;
@@ -135,16 +139,20 @@ void OpenAir::PressWhenQuiet(size_t module, uint64_t token) {
   }
   // A report is a few lines 10 ms apart; half a second covers it and its echo.
   quietFrom_ = now + Ms(500);
-  giveUpWaitingAt_ = now + Ms(5000);
+  giveUpWaitingAt_ = now + Ms(kWaitForConfigurationMs);
   lastPressed_ = module;
   slots_[module]->module->PressSetupButton();
 }
 
-// The module pressed last still waits in Setup mode with a station busy on it: while the
-// station configures it, another report in the air would mix into the radios' replies.
+// The module pressed last has a station busy on it and its transfer has not begun: while the
+// station configures it and then polls its boot loader and asks its version (on the boot loader
+// network, where the reports go out), another report in the air would mix into the replies.
 bool OpenAir::Pending(std::optional<size_t> module) const {
-  return module && InRoom(*module) && slots_[*module]->module->State() == ModuleState::kSetup &&
-         !places_[*module].holders.empty();
+  if (!module || !InRoom(*module) || places_[*module].holders.empty())
+    return false;
+  const Module& held = *slots_[*module]->module;
+  return held.State() == ModuleState::kSetup ||
+         (held.State() == ModuleState::kBootLoader && !held.Loader().TakingPages());
 }
 
 void OpenAir::Heard(size_t station, uint64_t source) {

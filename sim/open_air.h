@@ -51,7 +51,8 @@ class OpenAir {
   void PressLater(size_t module);
   // The operator's hand: one module's Setup button at a time, a report's length apart, so that
   // no two reports overlap in the air (lines of two would mix in every station's ears), and
-  // not while the module pressed last is being configured (at most 5 s).
+  // not while the module pressed last is being configured, until its transfer begins (at most
+  // 20 s).
   void PressWhenQuiet(size_t module, uint64_t token);
   bool Pending(std::optional<size_t> module) const;
   void Heard(size_t station, uint64_t source);

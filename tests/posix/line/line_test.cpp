@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <iostream>
 #include <map>
 #include <memory>
 #include <set>
@@ -73,6 +74,23 @@ class ProductionLine : public testing::TestWithParam<Store> {
         waitpid(pid, &status, 0);
       }
     }
+    if (HasFailure())
+      KeepFolder();
+  }
+  // A failed case's folder, kept for a look: the simulator's log, the traces and the records.
+  void KeepFolder() const {
+    const testing::TestInfo* test = testing::UnitTest::GetInstance()->current_test_info();
+    std::string name = std::string(test->name());
+    std::replace(name.begin(), name.end(), '/', '-');
+    const std::filesystem::path kept = std::filesystem::path(LINE_RESULTS_DIR) / name;
+    std::error_code ignored;
+    std::filesystem::remove_all(kept, ignored);
+    std::filesystem::create_directories(kept, ignored);
+    std::filesystem::copy(
+        dir.Path(), kept,
+        std::filesystem::copy_options::recursive | std::filesystem::copy_options::skip_symlinks,
+        ignored);
+    std::cerr << "The case's files are kept in " << kept.string() << "\n";
   }
 
   // tessalink-sim with `stations` stations linked at DIR/<name>-K; the images in DIR/<name>.
@@ -88,7 +106,9 @@ class ProductionLine : public testing::TestWithParam<Store> {
                                        "115200",
                                        "--setup-after",
                                        "300",
-                                       "--exit-after-update"};
+                                       "--exit-after-update",
+                                       "--log",
+                                       dir.File(name + ".log")};
     arguments.insert(arguments.end(), options.begin(), options.end());
     started.push_back(
         Spawn(arguments, "/dev/null", dir.File(name + ".out"), dir.File(name + ".err")));
@@ -101,9 +121,12 @@ class ProductionLine : public testing::TestWithParam<Store> {
   // kqm-update on the stations' links, with the line's history and a report of `name`.
   pid_t StartLine(const std::string& name, const std::vector<std::string>& links,
                   std::vector<std::string> options) {
-    std::vector<std::string> arguments{
-        KQM_UPDATE_PROGRAM, "--firmware-dir", firmware, "--yes",    "--baud",
-        "115200",           "--history",      target,   "--report", dir.File(name + ".jsonl")};
+    std::vector<std::string> arguments{KQM_UPDATE_PROGRAM, "--firmware-dir",
+                                       firmware,           "--yes",
+                                       "--baud",           "115200",
+                                       "--history",        target,
+                                       "--report",         dir.File(name + ".jsonl"),
+                                       "--trace",          dir.File(name + ".trace")};
     for (const std::string& link : links) arguments.insert(arguments.end(), {"--port", link});
     arguments.insert(arguments.end(), options.begin(), options.end());
     started.push_back(
