@@ -3,7 +3,6 @@
 // the terminal shows the line at a glance. They share the firmware, the history with its
 // claims, the records and the line's count.
 #include <atomic>
-#include <chrono>
 #include <memory>
 #include <sstream>
 #include <vector>
@@ -111,13 +110,8 @@ ExitCode LineCommand::Prepare(const std::vector<int>& ports) {
   std::string problem;
   if (!LoadFirmware(env_, options_, firmwarePresenter_, firmware_, problem)) {
     // As one station would: a record of why, and the line's end.
-    ModuleRecord record;
-    record.host = env_.hostName;
-    record.attempt = 1;
-    record.facts.start = std::chrono::system_clock::now();
-    record.result = "firmware_file_problem";
-    record.exitCode = ExitCode::kFirmwareFile;
-    record.message = problem;
+    const ModuleRecord record = EarlyRecord(env_.hostName, firmware_, "firmware_file_problem",
+                                            ExitCode::kFirmwareFile, problem);
     records_.Keep(record, json_.get());
     totals_.Count(record);
     return ExitCode::kFirmwareFile;

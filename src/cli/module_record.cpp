@@ -1,6 +1,7 @@
 #include "module_record.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <nlohmann/json.hpp>
 
@@ -24,6 +25,20 @@ Json TextOrNull(const std::optional<std::string>& text) {
   return text ? Json(Utf8FromBytes(*text)) : Json(nullptr);
 }
 }  // namespace
+
+ModuleRecord EarlyRecord(const std::string& host, const FirmwareBundle& firmware,
+                         const char* result, ExitCode code, const std::string& message) {
+  ModuleRecord record;
+  record.host = host;
+  record.firmwareVersion = firmware.Version();
+  record.hexFile = firmware.HexFileName();
+  record.attempt = 1;
+  record.facts.start = std::chrono::system_clock::now();
+  record.result = result;
+  record.exitCode = code;
+  record.message = message;
+  return record;
+}
 
 Json RecordJson(const ModuleRecord& record) {
   const ModuleFacts& facts = record.facts;

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "exit_codes.h"
+#include "firmware/firmware_bundle.h"
 #include "module_statistics.h"
 
 // One line of the report file: one module attempt, as docs/console-records.md describes it.
@@ -19,6 +20,11 @@ struct ModuleRecord {
   ExitCode exitCode = ExitCode::kSuccess;
   std::string message;  // what the user was shown about the result, empty on success
 };
+
+// The one record of a run that ended before any module took part (the firmware files, no
+// port): the host, the firmware as far as it was read, and why.
+ModuleRecord EarlyRecord(const std::string& host, const FirmwareBundle& firmware,
+                         const char* result, ExitCode code, const std::string& message);
 
 // The version of the record's fields and of the event lines; raised when a field changes
 // meaning or goes away (new fields may be added without it).

@@ -32,7 +32,7 @@ class UpdateCommand {
   bool OpenFiles();
   int ChoosePort(int port);
   // A run that ended before any module could take part still leaves its record.
-  ExitCode EndEarly(ExitCode code, const char* result, const std::string& message, int port);
+  ExitCode EndEarly(ExitCode code, const char* result, const std::string& message);
   ExitCode UpdateModules(int port);
   // The port of a successful update, for the next run: its number, and where the system has
   // devices, the device by a name that stays.
@@ -91,12 +91,12 @@ ExitCode UpdateCommand::Run(int port) {
     json_->SetAttempt(1);
   std::string problem;
   if (!LoadFirmware(env_, options_, firmwarePresenter_, firmware_, problem))
-    return EndEarly(ExitCode::kFirmwareFile, "firmware_file_problem", problem, 0);
+    return EndEarly(ExitCode::kFirmwareFile, "firmware_file_problem", problem);
   port = ChoosePort(port);
   if (port == 0) {
     const std::string message = "No serial port found. Give the base station's port with --port.";
     env_.output.ErrorLine(message);
-    return EndEarly(ExitCode::kPortOpen, "port_open_failed", message, 0);
+    return EndEarly(ExitCode::kPortOpen, "port_open_failed", message);
   }
   if (!OpenLineHistory(options_, firmware_, env_.output, history_))
     return ExitCode::kUsage;
@@ -141,18 +141,8 @@ ExitCode UpdateCommand::UpdateModules(int port) {
   return RunExitCode(totals_, records_);
 }
 
-ExitCode UpdateCommand::EndEarly(ExitCode code, const char* result, const std::string& message,
-                                 int port) {
-  ModuleRecord record;
-  record.host = env_.hostName;
-  record.port = port != 0 ? "COM" + std::to_string(port) : "";
-  record.firmwareVersion = firmware_.Version();
-  record.hexFile = firmware_.HexFileName();
-  record.attempt = 1;
-  record.facts.start = std::chrono::system_clock::now();
-  record.result = result;
-  record.exitCode = code;
-  record.message = message;
+ExitCode UpdateCommand::EndEarly(ExitCode code, const char* result, const std::string& message) {
+  const ModuleRecord record = EarlyRecord(env_.hostName, firmware_, result, code, message);
   records_.Keep(record, json_.get());
   totals_.Count(record);
   return Conclude(code);
